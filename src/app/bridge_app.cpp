@@ -1,0 +1,61 @@
+#include "app/bridge_app.h"
+
+#include "app/dispatch.h"
+#include "app/process_state.h"
+#include "app/report_message.h"
+#include "devices/device.h"
+#include "platform/sleep.h"
+
+namespace {
+
+constexpr DWORD kEventSim = 1;
+constexpr DWORD kEvent6Hz = 2;
+constexpr DWORD kEvent1Sec = 3;
+constexpr DWORD kEventAircraftLoaded = 5;
+constexpr DWORD kMenuTopEventId = 6;
+constexpr unsigned kDispatchPauseMs = 100;
+
+// Opens the link, subscribes to the system events and adds the top menu
+// entry; each call only when all before it succeeded.
+bool OpenSimulator() {
+  if (SimConnect_Open(&simHandle, "Nimbra_Bridge", nullptr, 0, nullptr, 0) < 0) return false;
+  if (SimConnect_SubscribeToSystemEvent(simHandle, kEventSim, "Sim") < 0) return false;
+  if (SimConnect_SubscribeToSystemEvent(simHandle, kEvent6Hz, "6Hz") < 0) return false;
+  if (SimConnect_SubscribeToSystemEvent(simHandle, kEvent1Sec, "1sec") < 0) return false;
+  if (SimConnect_SubscribeToSystemEvent(simHandle, kEventAircraftLoaded, "AircraftLoaded") < 0) return false;
+  return SimConnect_MenuAddItem(simHandle, "Corvane", kMenuTopEventId, 0) == 0;
+}
+
+}  // namespace
+
+BridgeApp::BridgeApp() {
+  if (!OpenSimulator()) {
+    ReportMessage("Failed to Initialize SimConnectToTheLine", "NimbraBridge", true);
+    Shutdown();
+    return;
+  }
+  HRESULT result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
+  while (result >= 0) {
+    platform::SleepMilliseconds(kDispatchPauseMs);
+    result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
+  }
+  Shutdown();
+}
+
+BridgeApp::~BridgeApp() { Shutdown(); }
+
+void Shutdown() {
+  if (simHandle != nullptr) {
+    for (const auto& device : devices) {
+      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, device->typeId() + 1);
+      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, device->typeId() + 2);
+    }
+  }
+  for (auto& device : devices) device.reset();
+  devices.clear();
+  if (simHandle != nullptr) {
+    SimConnect_MenuDeleteItem(simHandle, kMenuTopEventId);
+    SimConnect_Close(simHandle);
+    simHandle = nullptr;
+  }
+}

@@ -1,0 +1,30 @@
+// The process-wide state of the bridge. It is constructed before the entry
+// point runs, in declaration order, and destroyed in reverse order at exit.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "simlink/simconnect.h"
+
+class Device;
+class VariableRegistry;
+class BridgeApp;
+
+// One supported device.
+struct DeviceDescriptor {
+  int lastByteMaxBit;   // highest BitIndex accepted in the last LED byte
+  int lastByteIndex;    // highest ByteIndex accepted
+  const char* name;     // menu texts, profile file stem, mutex names, captions
+  int productId;        // USB product identifier
+  int vendorId;         // USB vendor identifier
+};
+
+extern HANDLE simHandle;  // the open simulator connection; null when none
+extern std::vector<DeviceDescriptor> deviceDescriptors;
+extern std::vector<std::unique_ptr<Device>> devices;
+extern bool simRunning;
+extern VariableRegistry variableRegistry;
+extern std::string aircraftProfileDir;
+extern std::unique_ptr<BridgeApp> bridgeApp;

@@ -1,0 +1,20 @@
+// Reading files named by narrow paths. On POSIX a path that holds a '\' is a
+// Windows path: a leading "Z:" (Wine's drive for "/") is dropped and every
+// '\' becomes '/'; a path without '\' is used as it is.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+// Opens a file for binary reading ("rb"); null when it does not open. A
+// folder never opens (on POSIX neither does a pipe or a device).
+std::FILE* OpenFileForReading(const std::string& path);
+
+// The size of the file at `path` as a signed 32-bit number. False when the
+// query fails or the size does not fit (files of 2 GiB and more).
+bool QueryFileSize32(const std::string& path, std::int32_t* size);
+
+}  // namespace platform

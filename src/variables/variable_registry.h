@@ -1,0 +1,47 @@
+// The one registry of watched simulation variables that every condition of
+// every device shares. A variable is registered with the simulator when its
+// first holder acquires it and unregistered when its last holder lets go.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "profiles/condition.h"
+
+struct SimVariable {
+  std::int32_t valueType = 0;              // ValueType code: 1 Bool or 2 Number
+  std::unique_ptr<std::int32_t> intValue;  // present for Bool
+  std::unique_ptr<double> floatValue;      // present for Number
+  std::int32_t refCount = 1;
+  std::int32_t defineId = 0;               // also the data request identifier
+  std::uint32_t addSendId = 0;
+  std::uint32_t requestSendId = 0;
+};
+
+class VariableRegistry {
+ public:
+  void AcquireVariables(const std::vector<Condition>& conditions);
+  void ReleaseVariables(const std::vector<Condition>& conditions);
+  const SimVariable* FindVariable(const std::string& reference) const;
+  // `data` holds the `size` bytes the simulator sent from dwData on.
+  void StoreValue(std::uint32_t requestId, const std::uint8_t* data, std::size_t size);
+  void RemoveBySendId(std::uint32_t sendId);
+
+  struct Registration {
+    std::int32_t defineId = 0;
+    std::uint32_t addSendId = 0;
+    std::uint32_t requestSendId = 0;
+  };
+  bool RegisterVariable(std::string reference, std::int32_t valueType, Registration* out);
+  void UnregisterVariable(std::int32_t defineId);
+
+  const std::map<std::string, std::unique_ptr<SimVariable>>& entries() const { return entries_; }
+  const std::vector<std::int32_t>& usedDefineIds() const { return usedDefineIds_; }
+
+ private:
+  std::map<std::string, std::unique_ptr<SimVariable>> entries_;
+  std::vector<std::int32_t> usedDefineIds_;
+};
