@@ -79,7 +79,7 @@ class CClient {
   TransportKind kind() const { return kind_; }
   ConnectionState state() const;
   LossReason lossReason() const { return lossReason_.load(); }
-  std::uint32_t receiveCapacity() const { return receiveCapacity_; }
+  std::uint32_t receiveCapacity() const { return receiveCapacity_.load(); }
 
   // Process-wide counts of live objects.
   static int LiveCClients();
@@ -120,7 +120,7 @@ class CClient {
 
   // Receive buffer: bytes [R, W) are received but not yet cut into messages.
   std::unique_ptr<std::uint8_t[]> receiveBuffer_;
-  std::uint32_t receiveCapacity_ = 0;
+  std::atomic<std::uint32_t> receiveCapacity_{0};
   std::uint32_t writePos_ = 0;  // W, as an offset from the buffer start
   std::uint32_t readPos_ = 0;   // R
 
