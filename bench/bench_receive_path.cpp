@@ -1,0 +1,82 @@
+// How fast the link cuts a received byte stream into queued messages, beside
+// a plain memcpy of the same bytes. Each "read" delivers as many bytes as the
+// receive buffer has room for, as a real read completion does.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "simlink/client_client.h"
+
+namespace simlink {
+
+// Drives the read completion of a connection object that is not connected,
+// so no real read is posted after each batch.
+class TransportProbe {
+ public:
+  TransportProbe() : client_(ClientClient::Create(TransportKind::Tcp)) {
+    client_->Attach(platform::kInvalidIoHandle, 0xFFFFFFFFu, false);
+  }
+  ~TransportProbe() { client_->Release(); }
+
+  // Feeds the stream read by read; returns the messages cut out.
+  std::size_t Feed(const std::vector<std::uint8_t>& stream) {
+    std::size_t offset = 0;
+    std::size_t messages = 0;
+    while (offset < stream.size()) {
+      const std::size_t room = client_->receiveCapacity_ - client_->writePos_;
+      const std::size_t n = std::min(room, stream.size() - offset);
+      std::memcpy(client_->receiveBuffer_.get() + client_->writePos_, stream.data() + offset, n);
+      client_->CompleteRead(static_cast<std::uint32_t>(n));
+      offset += n;
+      messages += client_->TakeReceived().size();
+    }
+    return messages;
+  }
+
+ private:
+  ClientClient* client_;
+};
+
+}  // namespace simlink
+
+namespace {
+
+std::vector<std::uint8_t> Stream(std::uint32_t messageSize, std::size_t count) {
+  std::vector<std::uint8_t> stream(messageSize * count, 0x5A);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint8_t* m = stream.data() + i * messageSize;
+    std::memcpy(m, &messageSize, 4);
+  }
+  return stream;
+}
+
+constexpr std::size_t kStreamBytes = 4 << 20;
+
+void CutStream(benchmark::State& state) {
+  const auto size = static_cast<std::uint32_t>(state.range(0));
+  const auto stream = Stream(size, kStreamBytes / size);
+  simlink::TransportProbe probe;
+  std::size_t messages = 0;
+  for (auto _ : state) messages += probe.Feed(stream);
+  state.SetItemsProcessed(static_cast<std::int64_t>(messages));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));
+}
+
+void MemcpyStream(benchmark::State& state) {
+  const auto size = static_cast<std::uint32_t>(state.range(0));
+  const auto stream = Stream(size, kStreamBytes / size);
+  std::vector<std::uint8_t> target(stream.size());
+  for (auto _ : state) {
+    std::memcpy(target.data(), stream.data(), stream.size());
+    benchmark::DoNotOptimize(target.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * (stream.size() / size)));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));
+}
+
+}  // namespace
+
+BENCHMARK(CutStream)->Arg(44)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(MemcpyStream)->Arg(44)->Arg(4096)->Unit(benchmark::kMillisecond);
