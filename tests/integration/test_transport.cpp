@@ -52,8 +52,8 @@ class Transport : public ::testing::TestWithParam<TransportKind> {
     ASSERT_TRUE(host->WaitForClient(3s));
   }
   // Dispatches until the link reports a loss; returns its code.
-  HRESULT LossCode() {
-    return DispatchUntil(client, received, [] { return false; });
+  HRESULT LossCode(std::chrono::milliseconds timeout = 5s) {
+    return DispatchUntil(client, received, [] { return false; }, timeout);
   }
   bool WaitForCapacity(std::uint32_t capacity) {
     for (int i = 0; i < 300 && client->receiveCapacity() != capacity; ++i) std::this_thread::sleep_for(10ms);
@@ -127,7 +127,7 @@ TEST_P(Transport, ABufferFullOfOneUnfinishedMessageEndsAtTheLimit) {
   Bytes message = Patterned(1500000);
   message.resize(1200000);  // never completes
   ASSERT_TRUE(host->SendRaw(message));
-  EXPECT_EQ(LossCode(), E_ABORT);
+  EXPECT_EQ(LossCode(60s), E_ABORT);  // hundreds of buffer copies: slow under sanitizers
   EXPECT_EQ(client->receiveCapacity(), simlink::kReceiveBufferLimit);
 }
 
@@ -177,7 +177,7 @@ TEST_P(Transport, GarbageFromThePeerEndsInALossNotACrash) {
     byte = static_cast<std::uint8_t>(state >> 16);
   }
   ASSERT_TRUE(host->SendRaw(garbage));
-  ASSERT_TRUE(host->CloseClient());
+  host->CloseClient();  // unless the link has already given up on the stream
   EXPECT_LT(LossCode(), 0);
 }
 
