@@ -3,6 +3,7 @@
 // first holder acquires it and unregistered when its last holder lets go.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -25,9 +26,13 @@ class VariableRegistry {
  public:
   void AcquireVariables(const std::vector<Condition>& conditions);
   void ReleaseVariables(const std::vector<Condition>& conditions);
+  // The variable stored under exactly this reference text, or null.
   const SimVariable* FindVariable(const std::string& reference) const;
-  // `data` holds the `size` bytes the simulator sent from dwData on.
+  // `data` holds the `size` bytes the simulator sent from dwData on; fewer
+  // bytes than the variable's value needs change nothing.
   void StoreValue(std::uint32_t requestId, const std::uint8_t* data, std::size_t size);
+  // Drops, with a message box, the variable whose registration or request
+  // carried this send identifier (the simulator rejected it).
   void RemoveBySendId(std::uint32_t sendId);
 
   struct Registration {
@@ -35,7 +40,10 @@ class VariableRegistry {
     std::uint32_t addSendId = 0;
     std::uint32_t requestSendId = 0;
   };
+  // Adds the data definition and its request for an "A:name,unit" reference
+  // of type Bool or Number; true when both were accepted for sending.
   bool RegisterVariable(std::string reference, std::int32_t valueType, Registration* out);
+  // Stops the request and clears the definition of an identifier in use.
   void UnregisterVariable(std::int32_t defineId);
 
   const std::map<std::string, std::unique_ptr<SimVariable>>& entries() const { return entries_; }

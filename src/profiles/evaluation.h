@@ -1,0 +1,36 @@
+// The conditions that light one LED, and deciding whether they hold now.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "profiles/condition.h"
+
+struct SimVariable;
+
+// Holds its variables in the process-wide registry from construction to
+// destruction, so it is neither copied nor moved.
+class ConditionSet {
+ public:
+  ConditionSet(std::string text, std::vector<Condition> conditions, bool isOr);
+  ~ConditionSet();
+  ConditionSet(const ConditionSet&) = delete;
+  ConditionSet& operator=(const ConditionSet&) = delete;
+
+  const std::string text;                   // the LED's announcement text
+  const std::vector<Condition> conditions;  // in profile order
+  const bool isOr;                          // any-of when true, else all-of
+};
+
+// True when the logic text of an entry selects any-of.
+bool IsOrLogic(const std::string& logic);
+
+// An empty set holds; otherwise any-of or all-of over every condition.
+bool EvaluateConditionSet(const ConditionSet& set);
+
+// The condition compared with its variable's latest value; false when the
+// registry holds no variable under the condition's reference.
+bool EvaluateCondition(const Condition& condition);
+
+// The comparison itself, with the value cell of the variable found.
+bool CompareWithValue(const Condition& condition, const SimVariable& variable);

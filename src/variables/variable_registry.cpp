@@ -1,0 +1,136 @@
+// Registration of watched variables with the simulator: one data definition
+// with one datum per distinct reference, and a request that the simulator
+// send the value once a second when it changed. The definition identifier is
+// also the request identifier, so received values find their variable by it.
+#include "variables/variable_registry.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "app/process_state.h"
+#include "app/report_message.h"
+#include "simlink/simconnect.h"
+
+void VariableRegistry::AcquireVariables(const std::vector<Condition>& conditions) {
+  for (const Condition& condition : conditions) {
+    const auto found = entries_.find(condition.reference);
+    if (found != entries_.end()) {
+      ++found->second->refCount;
+      continue;
+    }
+    Registration registration;
+    if (!RegisterVariable(condition.reference, static_cast<std::int32_t>(condition.valueType), &registration)) {
+      ReportMessage("Could not add condition variable '" + condition.reference + "' to MSFS processing.",
+                    "NimbraBridge", true);
+      continue;
+    }
+    auto variable = std::make_unique<SimVariable>();
+    variable->valueType = static_cast<std::int32_t>(condition.valueType);
+    if (condition.valueType == ValueType::Bool) {
+      variable->intValue = std::make_unique<std::int32_t>(0);
+    } else {
+      variable->floatValue = std::make_unique<double>(0.0);
+    }
+    variable->refCount = 1;
+    variable->defineId = registration.defineId;
+    variable->addSendId = registration.addSendId;
+    variable->requestSendId = registration.requestSendId;
+    entries_.emplace(condition.reference, std::move(variable));
+  }
+}
+
+void VariableRegistry::ReleaseVariables(const std::vector<Condition>& conditions) {
+  for (const Condition& condition : conditions) {
+    const auto found = entries_.find(condition.reference);
+    if (found == entries_.end()) continue;
+    if (--found->second->refCount > 0) continue;
+    UnregisterVariable(found->second->defineId);
+    entries_.erase(found);
+  }
+}
+
+bool VariableRegistry::RegisterVariable(std::string reference, std::int32_t valueType, Registration* out) {
+  if (reference.compare(0, 2, "A:") != 0) return false;
+  reference.erase(0, 2);
+
+  const std::size_t comma = reference.find(',');
+  if (comma == std::string::npos) return false;
+  const std::string datumName = reference.substr(0, comma);
+  std::string unit = reference.substr(comma + 1);
+  unit.erase(0, unit.find_first_not_of(' '));  // npos: all blanks go
+
+  SIMCONNECT_DATATYPE datumType;
+  if (valueType == static_cast<std::int32_t>(ValueType::Bool)) {
+    datumType = SIMCONNECT_DATATYPE_INT32;
+  } else if (valueType == static_cast<std::int32_t>(ValueType::Number)) {
+    datumType = SIMCONNECT_DATATYPE_FLOAT64;
+  } else {
+    return false;
+  }
+
+  // The smallest free identifier; it stays taken even if a call below fails.
+  std::int32_t defineId = 1;
+  while (std::find(usedDefineIds_.begin(), usedDefineIds_.end(), defineId) != usedDefineIds_.end()) ++defineId;
+  usedDefineIds_.push_back(defineId);
+  const auto id = static_cast<DWORD>(defineId);
+
+  if (SimConnect_AddToDataDefinition(simHandle, id, datumName.c_str(), unit.c_str(), datumType, 0.0f,
+                                     SIMCONNECT_UNUSED) < 0) {
+    return false;
+  }
+  DWORD addSendId = 0;
+  SimConnect_GetLastSentPacketID(simHandle, &addSendId);
+
+  if (SimConnect_RequestDataOnSimObject(simHandle, id, id, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_SECOND,
+                                        SIMCONNECT_DATA_REQUEST_FLAG_CHANGED, 0, 0, 0) < 0) {
+    return false;
+  }
+  DWORD requestSendId = 0;
+  SimConnect_GetLastSentPacketID(simHandle, &requestSendId);
+
+  out->defineId = defineId;
+  out->addSendId = addSendId;
+  out->requestSendId = requestSendId;
+  return true;
+}
+
+void VariableRegistry::UnregisterVariable(std::int32_t defineId) {
+  const auto used = std::find(usedDefineIds_.begin(), usedDefineIds_.end(), defineId);
+  if (used == usedDefineIds_.end()) return;
+  const auto id = static_cast<DWORD>(defineId);
+  SimConnect_RequestDataOnSimObject(simHandle, id, id, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_NEVER,
+                                    SIMCONNECT_DATA_REQUEST_FLAG_DEFAULT, 0, 0, 0);
+  SimConnect_ClearDataDefinition(simHandle, id);
+  usedDefineIds_.erase(used);
+}
+
+const SimVariable* VariableRegistry::FindVariable(const std::string& reference) const {
+  const auto found = entries_.find(reference);
+  return found == entries_.end() ? nullptr : found->second.get();
+}
+
+void VariableRegistry::StoreValue(std::uint32_t requestId, const std::uint8_t* data, std::size_t size) {
+  for (auto& [reference, variable] : entries_) {
+    if (static_cast<std::uint32_t>(variable->defineId) != requestId) continue;
+    // A message too short for the value changes nothing.
+    if (variable->intValue) {
+      if (size >= sizeof(std::int32_t)) std::memcpy(variable->intValue.get(), data, sizeof(std::int32_t));
+    } else if (variable->floatValue) {
+      if (size >= sizeof(double)) std::memcpy(variable->floatValue.get(), data, sizeof(double));
+    }
+    return;
+  }
+}
+
+void VariableRegistry::RemoveBySendId(std::uint32_t sendId) {
+  for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {
+    const SimVariable& variable = *entry->second;
+    if (variable.addSendId != sendId && variable.requestSendId != sendId) continue;
+    ReportMessage("There was problem with variable '" + entry->first + "'. It will be removed from further processing.",
+                  "NimbraBridge|SimConnectException", true);
+    UnregisterVariable(variable.defineId);
+    entries_.erase(entry);
+    return;
+  }
+}
