@@ -45,9 +45,4 @@ void ApplyConfigFile(const std::string& file, const std::string& section, LinkCo
 // The settings for an index: the defaults, then every file in order.
 LinkConfig ReadLinkConfig(std::uint32_t configIndex, const std::vector<std::string>& files);
 
-// Converts a decimal text the way atoi does: leading blanks, an optional sign,
-// digits up to the first other character; 0 without digits, and the nearest
-// 32-bit limit when the number does not fit.
-std::int32_t ParseDecimal(const char* text);
-
 }  // namespace simlink
