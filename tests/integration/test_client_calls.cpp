@@ -253,10 +253,9 @@ TEST_F(ClientCalls, AfterTheSimulatorClosesQueuedMessagesComeFirstThenTheLossCod
   ASSERT_TRUE(host.SendQuit());
   ASSERT_TRUE(host.CloseClient());
   ASSERT_TRUE(host.WaitForDisconnect(3s));
-  std::this_thread::sleep_for(200ms);
 
   Received received;
-  const HRESULT result = SimConnect_CallDispatch(handle, &Received::Collect, &received);
+  const HRESULT result = DispatchUntil(handle, received, [] { return false; });
   ASSERT_EQ(received.messages.size(), 2u);
   EXPECT_EQ(received.Id(1), SIMCONNECT_RECV_ID_QUIT);
   EXPECT_LT(result, 0);

@@ -52,6 +52,14 @@ inline bool WaitForNoConnections(std::chrono::milliseconds timeout = 3000ms) {
   return true;
 }
 
+// Message boxes are lines on standard error on POSIX; on Windows they are real
+// boxes (which return at once under wine without a display).
+#ifdef _WIN32
+inline constexpr bool kBoxesOnStandardError = false;
+#else
+inline constexpr bool kBoxesOnStandardError = true;
+#endif
+
 inline simhost::Options QuietHost() {
   simhost::Options options;
   options.valuePeriod = std::chrono::milliseconds(20);
