@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "app/process_state.h"
 #include "profiles/condition.h"
 #include "sim_host.h"
@@ -19,21 +20,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void Ignore(SIMCONNECT_RECV*, DWORD, void*) {}
-
-// The default pipe may still be held by a simulator stand-in of another
-// program for a moment: try for a while.
-bool StartHost(simhost::SimHost& host) {
-  for (int attempt = 0; attempt < 30; ++attempt) {
-    try {
-      host.Start();
-      return true;
-    } catch (const std::system_error&) {
-      std::this_thread::sleep_for(1s);
-    }
-  }
-  return false;
-}
+using benchsupport::Ignore;
+using benchsupport::StartHost;
 
 void BM_AcquireRelease500(benchmark::State& state) {
   simhost::Options options;

@@ -51,6 +51,10 @@ std::uint32_t StartRead(IoHandle handle, bool isPipe, OverlappedStorage* overlap
 std::uint32_t StartWrite(IoHandle handle, bool isPipe, OverlappedStorage* overlapped, const void* data,
                          std::uint32_t length);
 
+// The completion status that a request which could not be started stands
+// for (a failure status, never 0).
+std::uint32_t StatusOfStartError(std::uint32_t error);
+
 // Socket teardown: shutdown both directions, cancel pending I/O, close.
 void CloseSocket(IoHandle socket);
 // Pipe teardown: close the handle (pending I/O completes with an error).

@@ -157,7 +157,12 @@ void CClient::PostRead() {
   AddRef();
   const std::uint32_t error = platform::StartRead(handle, kind_ == TransportKind::Pipe, &readRequest_.overlapped,
                                                   readRequest_.data, readRequest_.length);
-  if (error != 0 && error != platform::kErrorIoPending) Release();
+  if (error != 0 && error != platform::kErrorIoPending) {
+    Release();
+    // Nothing more can arrive (a pipe broken before the read started fails
+    // at once, with no completion): the connection is lost.
+    LoseFor(platform::StatusOfStartError(error));
+  }
 }
 
 bool CClient::EnqueueSend(DataBlock block) {
@@ -210,16 +215,8 @@ void OnIoCompleted(std::uint32_t status, std::uint32_t bytes, platform::Overlapp
 void CClient::Complete(std::uint32_t status, std::uint32_t bytes, IoRequest* request) {
   const bool success =
       status == STATUS_SUCCESS_CODE || (status == STATUS_BUFFER_OVERFLOW_CODE && kind_ == TransportKind::Pipe);
-  const auto code = static_cast<HRESULT>(status);
   if (!success) {
-    if (status == STATUS_CANCELLED_CODE) {
-      Disconnect(LossReason::Cancelled, code);
-    } else if (status == STATUS_REMOTE_DISCONNECT_CODE || status == STATUS_PIPE_BROKEN_CODE ||
-               status == STATUS_CONNECTION_RESET_CODE) {
-      Disconnect(LossReason::PeerGone, code);
-    } else {
-      Disconnect(LossReason::OtherError, code);
-    }
+    LoseFor(status);
   } else if (bytes == 0) {
     Disconnect(LossReason::ZeroTransfer, static_cast<HRESULT>(STATUS_LINK_FAILED_CODE));
   } else if (request->isWrite) {
@@ -229,6 +226,18 @@ void CClient::Complete(std::uint32_t status, std::uint32_t bytes, IoRequest* req
     CompleteRead(bytes);
   }
   Release();
+}
+
+void CClient::LoseFor(std::uint32_t status) {
+  const auto code = static_cast<HRESULT>(status);
+  if (status == STATUS_CANCELLED_CODE) {
+    Disconnect(LossReason::Cancelled, code);
+  } else if (status == STATUS_REMOTE_DISCONNECT_CODE || status == STATUS_PIPE_BROKEN_CODE ||
+             status == STATUS_CONNECTION_RESET_CODE) {
+    Disconnect(LossReason::PeerGone, code);
+  } else {
+    Disconnect(LossReason::OtherError, code);
+  }
 }
 
 void CClient::CompleteRead(std::uint32_t bytes) {

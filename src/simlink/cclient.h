@@ -101,6 +101,7 @@ class CClient {
   void PostRead();
   void SendNext(bool force);
   void Complete(std::uint32_t status, std::uint32_t bytes, IoRequest* request);
+  void LoseFor(std::uint32_t status);
   void CompleteRead(std::uint32_t bytes);
   ExtractResult ExtractMessage();
   void FreeWrittenBlock();

@@ -69,7 +69,9 @@ TEST(BridgeApp, NoSimulatorShowsOneBoxAndEnds) {
   testing::internal::CaptureStderr();
   { BridgeApp app; }
   const std::string boxes = testing::internal::GetCapturedStderr();
-  if (kBoxesOnStandardError) EXPECT_EQ(boxes, "NimbraBridge: Failed to Initialize SimConnectToTheLine\n");
+  if (kBoxesOnStderr) {
+    EXPECT_EQ(boxes, "NimbraBridge: Failed to Initialize SimConnectToTheLine\n");
+  }
   EXPECT_EQ(simHandle, nullptr);
 }
 
@@ -131,7 +133,9 @@ TEST(ReportsWithoutConnection, BoxesStillShowAndLinesAreDropped) {
   ReportMessage("dropped", "NimbraBridge|ReloadJson", false);
   ReportMessage("Failed to Initialize SimConBelowTheLine", "NimbraBridge", true);
   const std::string boxes = testing::internal::GetCapturedStderr();
-  if (kBoxesOnStandardError) EXPECT_EQ(boxes, "NimbraBridge: Failed to Initialize SimConBelowTheLine\n");
+  if (kBoxesOnStderr) {
+    EXPECT_EQ(boxes, "NimbraBridge: Failed to Initialize SimConBelowTheLine\n");
+  }
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "simlink/connection_attempts.h"
 #include "simlink/link_config.h"
 #include "simlink/simconnect.h"
+#include "support/config_places.h"
 #include "support/link_session.h"
 
 namespace simlink {
@@ -44,7 +45,10 @@ using simlink::TransportKind;
 constexpr std::uint32_t kOpenType = 0xF0000001u;
 constexpr auto kWait = 5s;
 
-enum Place { kShared = 0, kUser = 1, kCurrent = 2 };
+using testsupport::kCurrent;
+using testsupport::kShared;
+using testsupport::kUser;
+using testsupport::Place;
 
 std::string Random() {
   std::random_device random;
@@ -66,19 +70,6 @@ std::string ClosedPort() {
 class TransportChoiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("nimbra_choice_" + Random());
-    platform::ConfigPlaceFolders folders;
-    for (int place : {kShared, kUser, kCurrent}) {
-      dirs_[place] = root_ / std::to_string(place);
-      fs::create_directories(dirs_[place]);
-      folders[place] = dirs_[place].string();
-    }
-    platform::OverrideConfigPlaceFolders(folders);
-    for (AddressFamily family : {AddressFamily::IPv4, AddressFamily::IPv6}) {
-      const std::string saved = platform::ReadRegisteredPort(family);
-      savedPorts_.push_back(saved.empty() ? std::nullopt : std::optional<std::string>(saved));
-      ASSERT_TRUE(platform::WriteRegisteredPort(family, std::nullopt));
-    }
     simlink::SetConnectionAttemptObserver([this](const ConnectionAttempt& attempt) {
       std::lock_guard<std::mutex> lock(attemptsLock_);
       attempts_.push_back(attempt);
@@ -90,19 +81,9 @@ class TransportChoiceTest : public ::testing::Test {
     hosts_.clear();
     EXPECT_TRUE(testsupport::WaitForNoConnections());
     simlink::SetConnectionAttemptObserver({});
-    platform::ClearConfigPlaceFoldersOverride();
-    if (savedPorts_.size() == 2) {
-      platform::WriteRegisteredPort(AddressFamily::IPv4, savedPorts_[0]);
-      platform::WriteRegisteredPort(AddressFamily::IPv6, savedPorts_[1]);
-    }
-    std::error_code ignored;
-    fs::current_path(fs::temp_directory_path(), ignored);
-    fs::remove_all(root_, ignored);
   }
 
-  void Write(Place place, const std::string& content) {
-    std::ofstream(dirs_[place] / "SimConnect.cfg", std::ios::binary) << content;
-  }
+  void Write(Place place, const std::string& content) { places_.Write(place, content); }
 
   simhost::SimHost& Host(bool pipe, std::string pipeName = {}, bool tcp4 = false, bool tcp6 = false) {
     simhost::Options options;
@@ -135,9 +116,8 @@ class TransportChoiceTest : public ::testing::Test {
     return attempts_;
   }
 
-  fs::path root_;
-  fs::path dirs_[3];
-  std::vector<std::optional<std::string>> savedPorts_;
+  testsupport::ConfigPlaces places_{"nimbra_choice_"};
+  const fs::path dirs_[3] = {places_.dir(kShared), places_.dir(kUser), places_.dir(kCurrent)};
   std::vector<std::unique_ptr<simhost::SimHost>> hosts_;
   HANDLE handle_ = nullptr;
   std::mutex attemptsLock_;

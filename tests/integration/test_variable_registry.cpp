@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/boxes.h"
 #include "app/process_state.h"
 #include "profiles/condition.h"
 #include "profiles/evaluation.h"
@@ -24,11 +25,7 @@ using simhost::Bytes;
 
 namespace {
 
-#ifdef _WIN32
-constexpr bool kBoxesOnStderr = false;
-#else
-constexpr bool kBoxesOnStderr = true;
-#endif
+using testsupport::kBoxesOnStderr;
 
 Condition Cond(const std::string& reference, const std::string& value) {
   auto condition = MakeCondition(reference, value);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim_host.h"
+#include "support/boxes.h"
 #include "simlink/client_client.h"
 #include "simlink/simconnect.h"
 
@@ -51,14 +52,6 @@ inline bool WaitForNoConnections(std::chrono::milliseconds timeout = 3000ms) {
   }
   return true;
 }
-
-// Message boxes are lines on standard error on POSIX; on Windows they are real
-// boxes (which return at once under wine without a display).
-#ifdef _WIN32
-inline constexpr bool kBoxesOnStandardError = false;
-#else
-inline constexpr bool kBoxesOnStandardError = true;
-#endif
 
 inline simhost::Options QuietHost() {
   simhost::Options options;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/boxes.h"
 #include "app/process_state.h"
 #include "profiles/condition.h"
 #include "profiles/evaluation.h"
@@ -15,11 +16,7 @@
 
 namespace {
 
-#ifdef _WIN32
-constexpr bool kBoxesOnStderr = false;
-#else
-constexpr bool kBoxesOnStderr = true;
-#endif
+using testsupport::kBoxesOnStderr;
 
 Condition Cond(ValueType type, ComparisonOp op, std::int32_t expectedInt, double expectedNumber = 0.0) {
   Condition c;

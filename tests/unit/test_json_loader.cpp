@@ -14,17 +14,14 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
 
+#include "support/boxes.h"
 #include "profiles/json_loader.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-#ifdef _WIN32
-constexpr bool kBoxesOnStderr = false;  // real message boxes there
-#else
-constexpr bool kBoxesOnStderr = true;
-#endif
+using testsupport::kBoxesOnStderr;
 
 class JsonLoader : public ::testing::Test {
  protected:

@@ -17,6 +17,7 @@
 #include "platform/profile_ini.h"
 #include "platform/registry_ports.h"
 #include "simlink/link_config.h"
+#include "support/config_places.h"
 
 namespace {
 
@@ -25,52 +26,21 @@ using platform::AddressFamily;
 using simlink::LinkConfig;
 using simlink::LinkProtocol;
 
-enum Place { kShared = 0, kUser = 1, kCurrent = 2 };
+using testsupport::kCurrent;
+using testsupport::kShared;
+using testsupport::kUser;
+using testsupport::Place;
 
-// Three fresh folders standing in for the places, and no registered ports;
-// both are put back afterwards.
 class LinkConfigTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    root_ = fs::temp_directory_path() / ("nimbra_cfg_" + std::to_string(random()) + std::to_string(random()));
-    platform::ConfigPlaceFolders folders;
-    for (int place : {kShared, kUser, kCurrent}) {
-      dirs_[place] = root_ / std::to_string(place);
-      fs::create_directories(dirs_[place]);
-      folders[place] = dirs_[place].string();
-    }
-    platform::OverrideConfigPlaceFolders(folders);
-    for (AddressFamily family : {AddressFamily::IPv4, AddressFamily::IPv6}) {
-      const std::string saved = platform::ReadRegisteredPort(family);
-      savedPorts_.push_back(saved.empty() ? std::nullopt : std::optional<std::string>(saved));
-      ASSERT_TRUE(platform::WriteRegisteredPort(family, std::nullopt));
-    }
-  }
-
-  void TearDown() override {
-    platform::ClearConfigPlaceFoldersOverride();
-    if (savedPorts_.size() == 2) {
-      platform::WriteRegisteredPort(AddressFamily::IPv4, savedPorts_[0]);
-      platform::WriteRegisteredPort(AddressFamily::IPv6, savedPorts_[1]);
-    }
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-
-  std::string Write(Place place, const std::string& content) {
-    const fs::path path = dirs_[place] / "SimConnect.cfg";
-    std::ofstream(path, std::ios::binary) << content;
-    return path.string();
-  }
+  std::string Write(Place place, const std::string& content) { return places_.Write(place, content); }
 
   static LinkConfig Read(std::uint32_t index = 0) {
     return simlink::ReadLinkConfig(index, simlink::ConfigFiles());
   }
 
-  fs::path root_;
-  fs::path dirs_[3];
-  std::vector<std::optional<std::string>> savedPorts_;
+  testsupport::ConfigPlaces places_{"nimbra_cfg_"};
+  const fs::path dirs_[3] = {places_.dir(kShared), places_.dir(kUser), places_.dir(kCurrent)};
 };
 
 TEST_F(LinkConfigTest, NoFileGivesTheDefaults) {

@@ -327,6 +327,10 @@ std::uint32_t StartWrite(IoHandle handle, bool /*isPipe*/, OverlappedStorage* ov
   return posted ? kErrorIoPending : kErrorInvalidHandle;
 }
 
+std::uint32_t StatusOfStartError(std::uint32_t /*error*/) {
+  return kStatusUnsuccessful;  // the only start error here: the handle is gone
+}
+
 void CloseSocket(IoHandle socket) {
   PostForHandle(socket, [socket](IoCompletionRoutine) { return [socket] { RunClose(socket, true); }; });
 }

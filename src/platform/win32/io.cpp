@@ -1,5 +1,5 @@
 // Overlapped I/O on a named pipe or a Winsock socket, completed on the system
-// thread pool through BindIoCompletionCallback (Part 5.3). The completion
+// thread pool through BindIoCompletionCallback. The completion
 // routine receives the request's NTSTATUS (see ToNtStatus for Wine).
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -166,5 +166,11 @@ bool StartSocketLibrary() {
 }
 
 void CleanupSocketLibrary() { WSACleanup(); }
+
+std::uint32_t StatusOfStartError(std::uint32_t error) {
+  if (error == WSAECONNRESET) return 0xC000020Du;  // STATUS_CONNECTION_RESET
+  const std::uint32_t status = ToNtStatus(error);
+  return status >= 0x80000000u ? status : 0xC0000001u;  // else STATUS_UNSUCCESSFUL
+}
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-// The system-modal message box of Part 1.4, with the executable's icon 101.
+// The system-modal message box, with the executable's icon 101.
 #include <winsock2.h>
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-// The executable's folder (Part 3.1, ModuleDirectory).
+// The executable's folder (ModuleDirectory).
 #include <winsock2.h>
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-// The link's notification (Part 5.3): a window message, then an event.
+// The link's notification: a window message, then an event.
 #include <winsock2.h>
 #include <windows.h>
 
