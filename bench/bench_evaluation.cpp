@@ -23,7 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 
 using benchsupport::Ignore;
-using benchsupport::StartHost;
 
 // Stores every received value in the process-wide registry.
 void StoreValues(SIMCONNECT_RECV* message, DWORD size, void* context) {
@@ -38,16 +37,8 @@ void BM_RefreshFullProfile(benchmark::State& state) {
   simhost::Options options;
   options.valuePeriod = 10ms;
   simhost::SimHost host(options);
-  if (!StartHost(host)) {
-    state.SkipWithError("simhost cannot listen on the default pipe");
-    return;
-  }
-  HANDLE handle = nullptr;
-  if (SimConnect_Open(&handle, "Nimbra_Bridge", nullptr, 0, nullptr, 0) != S_OK) {
-    state.SkipWithError("the link did not open");
-    return;
-  }
-  simHandle = handle;
+  if (!benchsupport::OpenLink(state, host)) return;
+  HANDLE handle = simHandle;
 
   // 48 distinct variables, half Bool and half Number, shared between LEDs as
   // a real profile shares them.

@@ -21,22 +21,13 @@ namespace {
 using namespace std::chrono_literals;
 
 using benchsupport::Ignore;
-using benchsupport::StartHost;
 
 void BM_AcquireRelease500(benchmark::State& state) {
   simhost::Options options;
   options.valuePeriod = 10ms;
   simhost::SimHost host(options);
-  if (!StartHost(host)) {
-    state.SkipWithError("simhost cannot listen on the default pipe");
-    return;
-  }
-  HANDLE handle = nullptr;
-  if (SimConnect_Open(&handle, "Nimbra_Bridge", nullptr, 0, nullptr, 0) != S_OK) {
-    state.SkipWithError("the link did not open");
-    return;
-  }
-  simHandle = handle;
+  if (!benchsupport::OpenLink(state, host)) return;
+  HANDLE handle = simHandle;
 
   std::vector<Condition> conditions;
   for (int v = 0; v < 500; ++v) {

@@ -5,6 +5,9 @@
 #include <system_error>
 #include <thread>
 
+#include <benchmark/benchmark.h>
+
+#include "app/process_state.h"
 #include "sim_host.h"
 #include "simlink/simconnect.h"
 
@@ -25,6 +28,22 @@ inline bool StartHost(simhost::SimHost& host) {
     }
   }
   return false;
+}
+
+// Starts `host` and opens the link to it as the process-wide connection. On
+// failure the benchmark is skipped with the reason and false comes back.
+inline bool OpenLink(benchmark::State& state, simhost::SimHost& host) {
+  if (!StartHost(host)) {
+    state.SkipWithError("simhost cannot listen on the default pipe");
+    return false;
+  }
+  HANDLE handle = nullptr;
+  if (SimConnect_Open(&handle, "Nimbra_Bridge", nullptr, 0, nullptr, 0) != S_OK) {
+    state.SkipWithError("the link did not open");
+    return false;
+  }
+  simHandle = handle;
+  return true;
 }
 
 }  // namespace benchsupport

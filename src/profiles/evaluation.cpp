@@ -27,6 +27,23 @@ bool EvaluateConditionSet(const ConditionSet& set) {
   return outcome;
 }
 
+namespace {
+
+template <typename T>
+bool Compare(ComparisonOp op, T x, T e) {
+  switch (op) {
+    case ComparisonOp::Equal: return x == e;
+    case ComparisonOp::NotEqual: return x != e;
+    case ComparisonOp::Greater: return x > e;
+    case ComparisonOp::GreaterOrEqual: return x >= e;
+    case ComparisonOp::Less: return x < e;
+    case ComparisonOp::LessOrEqual: return x <= e;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool EvaluateCondition(const Condition& condition) {
   const SimVariable* variable = variableRegistry.FindVariable(condition.reference);
   return variable != nullptr && CompareWithValue(condition, *variable);
@@ -34,35 +51,11 @@ bool EvaluateCondition(const Condition& condition) {
 
 bool CompareWithValue(const Condition& condition, const SimVariable& variable) {
   switch (condition.valueType) {
-    case ValueType::Bool: {
-      if (!variable.intValue) return false;
-      const std::int32_t x = *variable.intValue;
-      const std::int32_t e = condition.expectedInt;
-      switch (condition.op) {
-        case ComparisonOp::Equal: return x == e;
-        case ComparisonOp::NotEqual: return x != e;
-        case ComparisonOp::Greater: return x > e;
-        case ComparisonOp::GreaterOrEqual: return x >= e;
-        case ComparisonOp::Less: return x < e;
-        case ComparisonOp::LessOrEqual: return x <= e;
-      }
-      return false;
-    }
-    case ValueType::Number: {
-      if (!variable.floatValue) return false;
+    case ValueType::Bool:
+      return variable.intValue && Compare(condition.op, *variable.intValue, condition.expectedInt);
+    case ValueType::Number:
       // The built-in comparisons already give the NaN rules: only "!=" holds.
-      const double x = *variable.floatValue;
-      const double e = condition.expectedNumber;
-      switch (condition.op) {
-        case ComparisonOp::Equal: return x == e;
-        case ComparisonOp::NotEqual: return x != e;
-        case ComparisonOp::Greater: return x > e;
-        case ComparisonOp::GreaterOrEqual: return x >= e;
-        case ComparisonOp::Less: return x < e;
-        case ComparisonOp::LessOrEqual: return x <= e;
-      }
-      return false;
-    }
+      return variable.floatValue && Compare(condition.op, *variable.floatValue, condition.expectedNumber);
     case ValueType::Char:
     case ValueType::String:
       break;
