@@ -82,6 +82,10 @@ void CClient::SetConnected() {
 }
 
 void CClient::ResetConnection() {
+  // After an orderly disconnect there is nothing left to set up, and what is
+  // still in flight (a write's block, a read's receive positions) belongs to
+  // its completion until the last reference goes.
+  if (handle_ == platform::kInvalidIoHandle) return;
   {
     std::lock_guard<std::mutex> lock(sendQueueLock_);
     sendQueue_.clear();
@@ -92,9 +96,6 @@ void CClient::ResetConnection() {
     writing_ = DataBlock{};
     writeInFlight_ = false;
   }
-  // After an orderly disconnect there is nothing left to set up; a read that
-  // is still completing owns the receive positions.
-  if (handle_ == platform::kInvalidIoHandle) return;
   readPos_ = 0;
   writePos_ = 0;
   if (kind_ == TransportKind::Pipe) {
@@ -145,18 +146,19 @@ void CClient::Release() {
 
 void CClient::PostRead() {
   latestReadBytes_ = 0;
-  platform::IoHandle handle;
+  std::uint32_t error = 0;
   {
+    // Held while the read starts, so that a disconnect cannot close the
+    // handle or its event in between.
     std::lock_guard<std::mutex> lock(objectLock_);
     if (state_ != ConnectionState::Connected) return;
-    handle = handle_;
+    readRequest_.length = receiveCapacity_ - writePos_;
+    readRequest_.data = receiveBuffer_.get() + writePos_;
+    platform::ResetOverlapped(&readRequest_.overlapped, readRequest_.event);
+    AddRef();
+    error = platform::StartRead(handle_, kind_ == TransportKind::Pipe, &readRequest_.overlapped, readRequest_.data,
+                                readRequest_.length);
   }
-  readRequest_.length = receiveCapacity_ - writePos_;
-  readRequest_.data = receiveBuffer_.get() + writePos_;
-  platform::ResetOverlapped(&readRequest_.overlapped, readRequest_.event);
-  AddRef();
-  const std::uint32_t error = platform::StartRead(handle, kind_ == TransportKind::Pipe, &readRequest_.overlapped,
-                                                  readRequest_.data, readRequest_.length);
   if (error != 0 && error != platform::kErrorIoPending) {
     Release();
     // Nothing more can arrive (a pipe broken before the read started fails
@@ -166,20 +168,26 @@ void CClient::PostRead() {
 }
 
 bool CClient::EnqueueSend(DataBlock block) {
-  std::lock_guard<std::mutex> lock(objectLock_);
-  if (state_ != ConnectionState::Connected) return false;  // the block is freed here
+  std::uint32_t error = 0;
   {
-    std::lock_guard<std::mutex> queueLock(sendQueueLock_);
-    sendQueueBytes_ += block.length;
-    sendQueue_.push_back(std::move(block));
+    std::lock_guard<std::mutex> lock(objectLock_);
+    if (state_ != ConnectionState::Connected) return false;  // the block is freed here
+    {
+      std::lock_guard<std::mutex> queueLock(sendQueueLock_);
+      sendQueueBytes_ += block.length;
+      sendQueue_.push_back(std::move(block));
+    }
+    error = SendNext(false);
   }
-  SendNext(false);
+  if (error != 0) LoseFor(platform::StatusOfStartError(error));
   return true;
 }
 
-// Called with the object lock held.
-void CClient::SendNext(bool force) {
-  if (!force && writeInFlight_) return;
+// Called with the object lock held. Returns the error of a write that could
+// not be started (0 otherwise); the caller then records the loss once it has
+// let go of the lock.
+std::uint32_t CClient::SendNext(bool force) {
+  if (!force && writeInFlight_) return 0;
   writing_ = DataBlock{};
   DataBlock next;
   {
@@ -193,7 +201,7 @@ void CClient::SendNext(bool force) {
   }
   if (!next.data) {
     if (force) writeInFlight_ = false;
-    return;
+    return 0;
   }
   writing_ = std::move(next);
   writeRequest_.length = writing_.length;
@@ -202,8 +210,15 @@ void CClient::SendNext(bool force) {
   AddRef();
   const std::uint32_t error = platform::StartWrite(handle_, kind_ == TransportKind::Pipe, &writeRequest_.overlapped,
                                                    writeRequest_.data, writeRequest_.length);
-  if (error != 0 && error != platform::kErrorIoPending) Release();
+  if (error != 0 && error != platform::kErrorIoPending) {
+    // No completion will come: nothing is in flight, and the block goes.
+    Release();
+    writing_ = DataBlock{};
+    writeInFlight_ = false;
+    return error;
+  }
   writeInFlight_ = true;
+  return 0;
 }
 
 void OnIoCompleted(std::uint32_t status, std::uint32_t bytes, platform::OverlappedStorage* overlapped) {
@@ -220,8 +235,12 @@ void CClient::Complete(std::uint32_t status, std::uint32_t bytes, IoRequest* req
   } else if (bytes == 0) {
     Disconnect(LossReason::ZeroTransfer, static_cast<HRESULT>(STATUS_LINK_FAILED_CODE));
   } else if (request->isWrite) {
-    std::lock_guard<std::mutex> lock(objectLock_);
-    if (state_ == ConnectionState::Connected) SendNext(true);
+    std::uint32_t error = 0;
+    {
+      std::lock_guard<std::mutex> lock(objectLock_);
+      if (state_ == ConnectionState::Connected) error = SendNext(true);
+    }
+    if (error != 0) LoseFor(platform::StatusOfStartError(error));
   } else {
     CompleteRead(bytes);
   }
@@ -274,7 +293,8 @@ ExtractResult CClient::ExtractMessage() {
     result = ExtractResult::NeedMore;
   } else {
     const std::uint32_t size = ReadLe32(buffer + readPos_);
-    if (size > maxReceiveSize_) return ExtractResult::TooLarge;
+    // Beyond the largest receive buffer a message could never be assembled.
+    if (size > maxReceiveSize_ || size > kReceiveBufferLimit) return ExtractResult::TooLarge;
     if (size < 4) {
       result = ExtractResult::Malformed;
     } else {

@@ -99,7 +99,7 @@ class CClient {
 
   void Attach(platform::IoHandle handle, std::uint32_t maxReceiveSize, bool disableNagle);
   void PostRead();
-  void SendNext(bool force);
+  std::uint32_t SendNext(bool force);
   void Complete(std::uint32_t status, std::uint32_t bytes, IoRequest* request);
   void LoseFor(std::uint32_t status);
   void CompleteRead(std::uint32_t bytes);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -40,10 +41,10 @@ class ClientClient : public CClient {
   DispatchProc latestDispatch = nullptr;
   void* latestContext = nullptr;
 
-  // Notification targets given to open.
-  HWND window = nullptr;
-  std::uint32_t windowMessage = 0;
-  HANDLE event = nullptr;
+  // Notification targets given to open (read by the I/O thread).
+  std::atomic<HWND> window{nullptr};
+  std::atomic<std::uint32_t> windowMessage{0};
+  std::atomic<HANDLE> event{nullptr};
 
   // Takes the whole receive queue, leaving it empty.
   std::deque<DataBlock> TakeReceived();
