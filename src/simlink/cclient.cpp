@@ -89,7 +89,6 @@ void CClient::ResetConnection() {
   {
     std::lock_guard<std::mutex> lock(sendQueueLock_);
     sendQueue_.clear();
-    sendQueueBytes_ = 0;
   }
   {
     std::lock_guard<std::mutex> lock(objectLock_);
@@ -145,7 +144,6 @@ void CClient::Release() {
 }
 
 void CClient::PostRead() {
-  latestReadBytes_ = 0;
   std::uint32_t error = 0;
   {
     // Held while the read starts, so that a disconnect cannot close the
@@ -174,7 +172,6 @@ bool CClient::EnqueueSend(DataBlock block) {
     if (state_ != ConnectionState::Connected) return false;  // the block is freed here
     {
       std::lock_guard<std::mutex> queueLock(sendQueueLock_);
-      sendQueueBytes_ += block.length;
       sendQueue_.push_back(std::move(block));
     }
     error = SendNext(false);
@@ -195,9 +192,7 @@ std::uint32_t CClient::SendNext(bool force) {
     if (!sendQueue_.empty()) {
       next = std::move(sendQueue_.front());
       sendQueue_.pop_front();
-      sendQueueBytes_ -= next.length;
     }
-    if (sendQueue_.empty()) sendQueueBytes_ = 0;
   }
   if (!next.data) {
     if (force) writeInFlight_ = false;
@@ -260,7 +255,6 @@ void CClient::LoseFor(std::uint32_t status) {
 }
 
 void CClient::CompleteRead(std::uint32_t bytes) {
-  latestReadBytes_ = bytes;
   writePos_ += bytes;
   ExtractResult result;
   while ((result = ExtractMessage()) == ExtractResult::MessageReady) {

@@ -110,12 +110,10 @@ class CClient {
   std::atomic<platform::IoHandle> handle_{platform::kInvalidIoHandle};
   ConnectionState state_ = ConnectionState::NotConnected;
   std::atomic<HRESULT> lossCode_{0};
-  std::uint32_t latestReadBytes_ = 0;
 
   // Send queue.
   std::mutex sendQueueLock_;
   std::deque<DataBlock> sendQueue_;
-  std::uint64_t sendQueueBytes_ = 0;
   bool writeInFlight_ = false;
   DataBlock writing_;  // the block being written
 

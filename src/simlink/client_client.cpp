@@ -64,7 +64,6 @@ std::deque<DataBlock> ClientClient::TakeReceived() {
   std::lock_guard<std::mutex> lock(receiveQueueLock_);
   std::deque<DataBlock> taken;
   taken.swap(receiveQueue_);
-  receiveQueueBytes_ = 0;
   return taken;
 }
 
@@ -87,7 +86,6 @@ void ClientClient::OnMessage(DataBlock& holder) {
   holder.length = 0;
   {
     std::lock_guard<std::mutex> lock(receiveQueueLock_);
-    receiveQueueBytes_ += entry.length;
     receiveQueue_.push_back(std::move(entry));
   }
   Notify();

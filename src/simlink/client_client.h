@@ -68,7 +68,6 @@ class ClientClient : public CClient {
 
   std::mutex receiveQueueLock_;
   std::deque<DataBlock> receiveQueue_;
-  std::uint64_t receiveQueueBytes_ = 0;
 };
 
 // The closing steps: a 100 ms pause, an orderly disconnect, reset, release of
