@@ -1,6 +1,9 @@
 # Dependency lookup for both builds. RapidJSON and Asio are header-only; on the
 # Windows cross build only their folders go on the include path (never all of
 # /usr/include), through a staging folder of links.
+# hidapi comes in two targets: nimbra_hidapi_headers for the bridge's library,
+# which sees only the header, and nimbra_hidapi, the real library that the
+# executable links (test programs link virtual_unit in its place).
 find_package(Threads REQUIRED)
 
 add_library(nimbra_deps INTERFACE)
@@ -24,13 +27,17 @@ if(CMAKE_CROSSCOMPILING)
   if(NOT EXISTS ${_hid}/windows/hid.c)
     message(FATAL_ERROR "hidapi source missing: run scripts/setup")
   endif()
+  add_library(nimbra_hidapi_headers INTERFACE)
+  target_include_directories(nimbra_hidapi_headers SYSTEM INTERFACE ${_hid}/hidapi ${_hid}/windows)
   add_library(nimbra_hidapi STATIC ${_hid}/windows/hid.c)
-  target_include_directories(nimbra_hidapi SYSTEM PUBLIC ${_hid}/hidapi ${_hid}/windows)
+  target_link_libraries(nimbra_hidapi PUBLIC nimbra_hidapi_headers)
   target_compile_options(nimbra_hidapi PRIVATE -w)
   target_link_libraries(nimbra_hidapi PUBLIC setupapi)
 else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(HIDAPI REQUIRED IMPORTED_TARGET hidapi-hidraw)
+  add_library(nimbra_hidapi_headers INTERFACE)
+  target_include_directories(nimbra_hidapi_headers SYSTEM INTERFACE ${HIDAPI_INCLUDE_DIRS})
   add_library(nimbra_hidapi INTERFACE)
   target_link_libraries(nimbra_hidapi INTERFACE PkgConfig::HIDAPI)
 endif()

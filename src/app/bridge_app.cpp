@@ -1,9 +1,11 @@
 #include "app/bridge_app.h"
 
 #include "app/dispatch.h"
+#include "app/menu.h"
 #include "app/process_state.h"
 #include "app/report_message.h"
-#include "devices/device.h"
+#include "devices/hid_device.h"
+#include "devices/supported_unit.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -12,7 +14,6 @@ constexpr DWORD kEventSim = 1;
 constexpr DWORD kEvent6Hz = 2;
 constexpr DWORD kEvent1Sec = 3;
 constexpr DWORD kEventAircraftLoaded = 5;
-constexpr DWORD kMenuTopEventId = 6;
 constexpr unsigned kDispatchPauseMs = 100;
 
 // Opens the link, subscribes to the system events and adds the top menu
@@ -26,6 +27,22 @@ bool OpenSimulator() {
   return SimConnect_MenuAddItem(simHandle, "Corvane", kMenuTopEventId, 0) == 0;
 }
 
+// Creates one device per supported unit, opens each and adds its menu
+// sub-items. A missing menu is reported, and the device is served all the same.
+void CreateDevices() {
+  deviceDescriptors.push_back({3, 4, "Velk_Throttle", kSupportedUnitProductId, kSupportedUnitVendorId});
+  for (const DeviceDescriptor& descriptor : deviceDescriptors) {
+    devices.push_back(std::make_unique<HidDevice>(descriptor.vendorId, descriptor.productId, descriptor.name,
+                                                  descriptor.lastByteIndex, descriptor.lastByteMaxBit));
+  }
+  for (const auto& device : devices) {
+    device->Initialise();
+    if (AddDeviceMenu(device) != 0) {
+      ReportMessage("Failed to Initialize SimConBelowTheLine", "NimbraBridge", true);
+    }
+  }
+}
+
 }  // namespace
 
 BridgeApp::BridgeApp() {
@@ -34,6 +51,7 @@ BridgeApp::BridgeApp() {
     Shutdown();
     return;
   }
+  CreateDevices();
   HRESULT result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
   while (result >= 0) {
     platform::SleepMilliseconds(kDispatchPauseMs);
@@ -47,8 +65,8 @@ BridgeApp::~BridgeApp() { Shutdown(); }
 void Shutdown() {
   if (simHandle != nullptr) {
     for (const auto& device : devices) {
-      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, device->typeId() + 1);
-      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, device->typeId() + 2);
+      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, static_cast<DWORD>(device->typeId + 1));
+      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, static_cast<DWORD>(device->typeId + 2));
     }
   }
   for (auto& device : devices) device.reset();

@@ -21,6 +21,10 @@ struct DeviceDescriptor {
   int vendorId;         // USB vendor identifier
 };
 
+// The menu event identifier of the top "Corvane" entry; every sub-item hangs
+// under it.
+inline constexpr DWORD kMenuTopEventId = 6;
+
 extern HANDLE simHandle;  // the open simulator connection; null when none
 extern std::vector<DeviceDescriptor> deviceDescriptors;
 extern std::vector<std::unique_ptr<Device>> devices;

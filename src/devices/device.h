@@ -1,22 +1,46 @@
-// A supported device as the bridge runtime sees it. The HID unit's class
-// derives from it.
+// A piece of hardware the bridge drives. Everything the rest of the bridge
+// does to a device goes through the seven virtual operations below, in this
+// slot order; the base versions do nothing, so a device kind implements only
+// what it has.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include <rapidjson/document.h>
+
+#include "platform/named_marker.h"
 
 class Device {
  public:
-  Device(int typeId, std::string name) : typeId_(typeId), name_(std::move(name)) {}
-  virtual ~Device() = default;
+  Device(std::int32_t vendorId, std::int32_t productId, std::string name);
+  // Removes the device's two menu sub-items while the simulator connection
+  // is open and gives back the read-side reload marker.
+  virtual ~Device();
   Device(const Device&) = delete;
   Device& operator=(const Device&) = delete;
 
-  int typeId() const { return typeId_; }
-  const std::string& name() const { return name_; }
+  // The number of LED bindings, for the reload message; the gate is not one.
+  virtual std::uint32_t BindingCount() const;
+  // Finds and opens the hardware; reports its own failures.
+  virtual void Initialise();
+  // Adds the bindings of a profile's root object.
+  virtual void LoadBindings(const rapidjson::Value& profile);
+  // Switches every LED off.
+  virtual void AllLedsOff();
+  // Brings the LEDs in line with the latest variable values.
+  virtual void RefreshLeds();
+  // Drops the LED bindings (not the gate).
+  virtual void ClearBindings();
 
-  bool showBindings = false;
-
- private:
-  int typeId_;
-  std::string name_;
+  const std::int32_t vendorId;     // only the low 16 bits are used
+  const std::int32_t productId;    // only the low 16 bits are used
+  bool showBindings = false;       // announce every LED change as a text line
+  std::string languageKey;         // profile member that holds an entry's description
+  const std::string name;          // profile stem, marker names, menu texts, captions
+  std::string saveName;            // the profile's own name, for the reload message
+  const std::int32_t typeId;       // base of the menu identifiers; 0 for an unknown unit
+  platform::MarkerHandle readMutex = platform::kNoMarker;  // reload acknowledged while held
+  const std::string writeMutexName;
+  const std::string readMutexName;
 };

@@ -1,0 +1,27 @@
+// The sub-items are identified by the device's type identifier plus 1
+// (reload) and plus 2 (show/hide); the show/hide item is renamed by deleting
+// and adding it again under the same identifier.
+#include "app/menu.h"
+
+#include <string>
+
+#include "app/process_state.h"
+#include "devices/device.h"
+
+HRESULT AddDeviceMenu(const std::unique_ptr<Device>& entry) {
+  if (!entry) return 1;
+  const std::string text = entry->name + " - " + "Reload Bindings";
+  const HRESULT result = SimConnect_MenuAddSubItem(simHandle, kMenuTopEventId, text.c_str(),
+                                                   static_cast<DWORD>(entry->typeId + 1), 0);
+  if (result < 0) return result;
+  return SetShowHideItem(entry);
+}
+
+HRESULT SetShowHideItem(const std::unique_ptr<Device>& entry) {
+  if (!entry) return 1;
+  const auto itemId = static_cast<DWORD>(entry->typeId + 2);
+  // At start-up there is no such item yet; the delete is made all the same.
+  SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, itemId);
+  const std::string text = entry->name + " - " + (entry->showBindings ? "Hide Bindings" : "Show Bindings");
+  return SimConnect_MenuAddSubItem(simHandle, kMenuTopEventId, text.c_str(), itemId, 0);
+}

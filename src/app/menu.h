@@ -1,0 +1,17 @@
+// Each device's two sub-items under the "Corvane" menu entry: one reloads its
+// profile, the other switches the announcement of LED changes on and off.
+#pragma once
+
+#include <memory>
+
+#include "simlink/simconnect.h"
+
+class Device;
+
+// Adds the device's "Reload Bindings" and show/hide sub-items. 0 or another
+// non-negative result on success; 1 when the entry holds no device.
+HRESULT AddDeviceMenu(const std::unique_ptr<Device>& entry);
+
+// Replaces the device's show/hide sub-item with one whose text matches its
+// showBindings. Same results as AddDeviceMenu.
+HRESULT SetShowHideItem(const std::unique_ptr<Device>& entry);

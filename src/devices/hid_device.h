@@ -1,0 +1,53 @@
+// The USB HID unit: found by its vendor and product identifiers, written to
+// with one 65-byte LED feature report, never read from.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <hidapi.h>
+
+#include "devices/device.h"
+#include "devices/led_binding.h"
+
+// The LED feature report: byte 0 is the report identifier (always 0), bytes
+// 1 to lastByteIndex hold one bit per LED, the rest stays 0.
+inline constexpr std::size_t kLedReportSize = 65;
+
+// True from a successful hid_init until the library is shut down. While it
+// is false no refresh does anything.
+extern bool hidInitialised;
+
+class HidDevice : public Device {
+ public:
+  HidDevice(std::int32_t vendorId, std::int32_t productId, std::string name, std::int32_t lastByteIndex,
+            std::int32_t lastByteMaxBit);
+  // Switches the LEDs off and closes the unit, shuts the library down when it
+  // is the last device, then releases the bindings' variables.
+  ~HidDevice() override;
+
+  std::uint32_t BindingCount() const override;
+  // Opens the first HID interface that matches the identifiers, if any.
+  void Initialise() override;
+  void LoadBindings(const rapidjson::Value& profile) override;
+  void AllLedsOff() override;
+  void RefreshLeds() override;
+  void ClearBindings() override;
+
+  std::vector<std::unique_ptr<LedBinding>> bindings;  // in profile order
+  hid_device* hidHandle = nullptr;                    // null: no unit, nothing is sent
+  std::array<std::uint8_t, kLedReportSize> ledReport{};
+  const std::uint32_t lastByteIndex;                  // highest LED byte
+  const std::uint32_t lastByteMaxBit;                 // highest bit in that byte
+  std::unique_ptr<LedBinding> gateBinding;
+  bool gateOpen = false;                              // the gate held at the last refresh
+
+ private:
+  void AddBinding(const rapidjson::Value& entry);
+  void SendReport();
+  // An LED change as a simulator text line.
+  void Announce(const std::string& text) const;
+};

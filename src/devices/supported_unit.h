@@ -1,0 +1,15 @@
+// The USB identifiers of the one unit the bridge drives. They decide which
+// HID interface is opened and which device gets the menu identifiers 8 and 9.
+//
+// 0x1209 is an open vendor identifier whose product identifiers 0x0001 to
+// 0x000F are reserved for testing and private use; no product on sale answers
+// to 0x1209:0x0001, so the bridge never opens another maker's hardware.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr std::int32_t kSupportedUnitVendorId = 0x1209;
+inline constexpr std::int32_t kSupportedUnitProductId = 0x0001;
+
+// The type identifier of the supported unit; menu identifiers are based on it.
+inline constexpr std::int32_t kSupportedUnitTypeId = 7;
