@@ -11,14 +11,14 @@ std::string DrawPanel(const std::vector<std::uint8_t>& report) {
   auto lit = [&](int byte, int bit) {
     return static_cast<std::size_t>(byte) < report.size() && (report[byte] >> bit & 1) != 0;
   };
-  std::string panel = "         bit 0 1 2 3 4 5 6 7\n";
+  std::string panel = "       bit 0 1 2 3 4 5 6 7\n";
   for (int byte = 1; byte <= 4; ++byte) {
-    panel += "  byte " + std::to_string(byte) + "     ";
+    panel += "  byte " + std::to_string(byte) + "  ";
     for (int bit = 0; bit < kBitsPerByte[byte]; ++bit) panel += lit(byte, bit) ? " #" : " .";
     panel += "\n";
   }
   const unsigned id = report.empty() ? 0 : report[0];
-  panel += "  gate 0/0: the report identifier (" + std::to_string(id) + "); a closed gate leaves every LED dark\n";
+  panel += "  gate    byte 0 bit 0 is the report identifier (" + std::to_string(id) + "), no lamp\n";
   return panel;
 }
 
