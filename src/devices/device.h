@@ -33,6 +33,15 @@ class Device {
   // Drops the LED bindings (not the gate).
   virtual void ClearBindings();
 
+  // Replaces the bindings with those of the LOCAL profile (when `tryLocal`
+  // and it opens) or the GLOBAL one, and announces the result. Every failure
+  // is reported; none escapes.
+  void ReloadJson(bool tryLocal);
+  // The once-a-second look for another process's reload request: reloads the
+  // GLOBAL profile once each time the write-side marker appears and holds the
+  // read-side marker as the answer while it stays.
+  void ArbitrationCheck();
+
   const std::int32_t vendorId;     // only the low 16 bits are used
   const std::int32_t productId;    // only the low 16 bits are used
   bool showBindings = false;       // announce every LED change as a text line

@@ -1,0 +1,18 @@
+// Where a device's profile lies and what its top level sets: the LOCAL
+// profile in the aircraft's profile folder, else the GLOBAL one beside the
+// executable, each named after the device.
+#pragma once
+
+#include <string>
+
+#include <rapidjson/document.h>
+
+// The path of the profile to load for the device `name`. With `tryLocal` the
+// LOCAL profile is taken when it opens; otherwise (or when it does not)
+// `tryLocal` becomes false and the GLOBAL path comes back, whether or not
+// that file exists.
+std::string BuildProfilePath(const std::string& name, bool& tryLocal);
+
+// Copies the profile's "Language" and "SaveName" strings, when present, over
+// the device's settings; any other type counts as absent.
+void ApplyProfileSettings(const rapidjson::Value& profile, std::string& languageKey, std::string& saveName);
