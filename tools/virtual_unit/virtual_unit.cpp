@@ -68,6 +68,15 @@ std::string Hex4(unsigned value) {
   return text;
 }
 
+// hid_init and hid_exit: 0, or -1 when scripted to fail.
+int LibraryCall(Call call, const char* name) {
+  State& state = TheState();
+  std::lock_guard<std::mutex> guard(state.lock);
+  const int result = CountAndDecide(state, call) ? -1 : 0;
+  Record(state, std::string(name) + "() = " + std::to_string(result), nullptr);
+  return result;
+}
+
 // A malloc'd copy, as hidapi's records hold their paths.
 char* CopyText(const std::string& text) {
   auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
@@ -158,21 +167,9 @@ using virtual_unit::TheState;
 
 extern "C" {
 
-int HID_API_EXPORT HID_API_CALL hid_init(void) {
-  auto& state = TheState();
-  std::lock_guard<std::mutex> guard(state.lock);
-  const int result = virtual_unit::CountAndDecide(state, Call::Init) ? -1 : 0;
-  virtual_unit::Record(state, "hid_init() = " + std::to_string(result), nullptr);
-  return result;
-}
+int HID_API_EXPORT HID_API_CALL hid_init(void) { return virtual_unit::LibraryCall(Call::Init, "hid_init"); }
 
-int HID_API_EXPORT HID_API_CALL hid_exit(void) {
-  auto& state = TheState();
-  std::lock_guard<std::mutex> guard(state.lock);
-  const int result = virtual_unit::CountAndDecide(state, Call::Exit) ? -1 : 0;
-  virtual_unit::Record(state, "hid_exit() = " + std::to_string(result), nullptr);
-  return result;
-}
+int HID_API_EXPORT HID_API_CALL hid_exit(void) { return virtual_unit::LibraryCall(Call::Exit, "hid_exit"); }
 
 struct hid_device_info HID_API_EXPORT* HID_API_CALL hid_enumerate(unsigned short vendor_id,
                                                                    unsigned short product_id) {
