@@ -34,7 +34,8 @@ void StoreValues(SIMCONNECT_RECV* message, DWORD size, void* context) {
 }
 
 void BM_RefreshFullProfile(benchmark::State& state) {
-  simhost::Options options;
+  testsupport::OwnPipe pipe;
+  simhost::Options options = pipe.HostOptions();
   options.valuePeriod = 10ms;
   simhost::SimHost host(options);
   if (!benchsupport::OpenLink(state, host)) return;

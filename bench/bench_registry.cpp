@@ -23,7 +23,8 @@ using namespace std::chrono_literals;
 using benchsupport::Ignore;
 
 void BM_AcquireRelease500(benchmark::State& state) {
-  simhost::Options options;
+  testsupport::OwnPipe pipe;
+  simhost::Options options = pipe.HostOptions();
   options.valuePeriod = 10ms;
   simhost::SimHost host(options);
   if (!benchsupport::OpenLink(state, host)) return;

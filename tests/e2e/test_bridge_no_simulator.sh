@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # The bridge with no simulator reachable: one box line on standard error,
-# nothing on standard output, exit code 0.
+# nothing on standard output, exit code 0. Its SimConnect.cfg names a pipe on
+# another machine, which the Linux link refuses at once and after which it
+# tries nothing else, so a simhost that another test run (or a demo) keeps on
+# the default pipe cannot answer it.
 set -u
 bridge=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$work"   # no SimConnect.cfg here
-env -u SimConnect_Port_IPv4 -u SimConnect_Port_IPv6 HOME="$work" "$bridge" >"$work/out" 2>"$work/err"
+cd "$work"
+printf '[SimConnect]\nProtocol=Pipe\nAddress=nimbra-elsewhere\nPort=nimbra-no-simulator\n' >SimConnect.cfg
+env -u SimConnect_Port_IPv4 -u SimConnect_Port_IPv6 -u XDG_DOCUMENTS_DIR HOME="$work" \
+  "$bridge" >"$work/out" 2>"$work/err"
 code=$?
 fail=0
 [ "$code" -eq 0 ] || { echo "exit code $code, expected 0"; fail=1; }

@@ -1,5 +1,7 @@
 // The bridge's start-up, main loop and shutdown against simhost, and its
 // message reporting (boxes on standard error, text lines in the simulator).
+// One start-up goes over the default pipe with nothing configured; the other
+// tests use pipes of their own.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -10,14 +12,17 @@
 #include "app/process_state.h"
 #include "app/report_message.h"
 #include "support/link_session.h"
+#include "support/own_pipe.h"
 
 using namespace testsupport;
 
 namespace {
 
-TEST(BridgeApp, StartsUpRunsAndEndsWhenTheSimulatorCloses) {
+TEST(BridgeApp, StartsUpOnTheDefaultPipeRunsAndEndsWhenTheSimulatorCloses) {
+  DefaultPipeLock defaultPipe;
+  ConfigPlaces nothingConfigured("nimbra_app_", RegisteredPorts::ClearUnlessShared);
   simhost::SimHost host(QuietHost());
-  host.Start();
+  defaultPipe.Start(host);
   auto life = std::async(std::launch::async, [] { BridgeApp app; });
 
   ASSERT_TRUE(host.WaitForMessages(6, 5s));
@@ -39,19 +44,21 @@ TEST(BridgeApp, StartsUpRunsAndEndsWhenTheSimulatorCloses) {
   // The loop keeps running while the simulator answers.
   ASSERT_TRUE(host.SendEvent("6Hz"));
   EXPECT_EQ(life.wait_for(300ms), std::future_status::timeout);
+  const std::size_t sent = host.MessageCount();  // the device's menu sub-items included
 
   ASSERT_TRUE(host.SendQuit());
   ASSERT_TRUE(host.CloseClient());
   ASSERT_EQ(life.wait_for(5s), std::future_status::ready);
   EXPECT_EQ(simHandle, nullptr);
   EXPECT_TRUE(host.Refused().empty());
-  // After the loss the shutdown's menu removal fails without sending anything.
-  EXPECT_EQ(host.MessageCount(), 6u);
+  // After the loss the shutdown's menu removals fail without sending anything.
+  EXPECT_EQ(host.MessageCount(), sent);
   EXPECT_TRUE(WaitForNoConnections());
 }
 
 TEST(BridgeApp, ShutdownWhileConnectedRemovesTheMenuAndCloses) {
-  simhost::SimHost host(QuietHost());
+  OwnPipe pipe;
+  simhost::SimHost host(pipe.HostOptions());
   host.Start();
   ASSERT_EQ(SimConnect_Open(&simHandle, "Nimbra_Bridge", nullptr, 0, nullptr, 0), S_OK);
   Shutdown();
@@ -66,6 +73,8 @@ TEST(BridgeApp, ShutdownWhileConnectedRemovesTheMenuAndCloses) {
 }
 
 TEST(BridgeApp, NoSimulatorShowsOneBoxAndEnds) {
+  OwnPipe pipe;
+  pipe.PointAtNothing();
   testing::internal::CaptureStderr();
   { BridgeApp app; }
   const std::string boxes = testing::internal::GetCapturedStderr();
@@ -90,7 +99,8 @@ class Reports : public ::testing::Test {
     const auto messages = host.Messages();
     return std::get<simhost::TextMsg>(messages.at(n + 1).decoded);
   }
-  simhost::SimHost host{QuietHost()};
+  OwnPipe pipe;
+  simhost::SimHost host{pipe.HostOptions()};
 };
 
 TEST_F(Reports, ATextLineIsCaptionColonText) {

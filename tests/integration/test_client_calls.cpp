@@ -1,11 +1,12 @@
 // The bytes of every message the link sends, its send identifiers and the
-// dispatch call, checked at a real simhost over the default pipe.
+// dispatch call, checked at a real simhost over a pipe of the test's own.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "support/link_session.h"
+#include "support/own_pipe.h"
 
 using namespace testsupport;
 using simhost::Bytes;
@@ -56,7 +57,8 @@ class ClientCalls : public ::testing::Test {
     return id;
   }
 
-  simhost::SimHost host{QuietHost()};
+  OwnPipe pipe;
+  simhost::SimHost host{pipe.HostOptions()};
   HANDLE handle = nullptr;
 };
 
@@ -293,6 +295,8 @@ TEST(ClientCallsWithoutConnection, NullHandlesAndPointersFailAndSendNothing) {
 }
 
 TEST(ClientCallsWithoutConnection, OpenWithNoSimulatorFailsAndLeavesTheHandleNull) {
+  OwnPipe pipe;
+  pipe.PointAtNothing();
   HANDLE handle = reinterpret_cast<HANDLE>(0x1234);
   EXPECT_EQ(SimConnect_Open(&handle, "Nimbra_Bridge", nullptr, 0, nullptr, 0), E_FAIL);
   EXPECT_EQ(handle, nullptr);
@@ -300,7 +304,8 @@ TEST(ClientCallsWithoutConnection, OpenWithNoSimulatorFailsAndLeavesTheHandleNul
 }
 
 TEST(ClientCallsWithoutConnection, OpenWithAnOverlongNameFailsAndClosesTheConnection) {
-  simhost::SimHost host(QuietHost());
+  OwnPipe pipe;
+  simhost::SimHost host(pipe.HostOptions());
   host.Start();
   HANDLE handle = reinterpret_cast<HANDLE>(0x1234);
   const std::string name(256, 'n');

@@ -3,7 +3,6 @@
 // reconnection.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -16,6 +15,7 @@
 
 #include "commands.h"
 #include "sim_host.h"
+#include "support/own_pipe.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -184,14 +184,6 @@ std::unique_ptr<RawClient> ConnectTcp(bool v6, std::uint16_t port) {
       {v6 ? asio::ip::address(asio::ip::address_v6::loopback()) : asio::ip::address(asio::ip::address_v4::loopback()),
        port});
   return client;
-}
-
-// A pipe name of this process's own, so parallel test processes never meet.
-std::string UniquePipeName() {
-  static std::atomic<int> counter{0};
-  std::ostringstream name;
-  name << "simhost-test-" << std::chrono::steady_clock::now().time_since_epoch().count() << "-" << counter++;
-  return name.str();
 }
 
 #ifdef _WIN32
@@ -653,7 +645,7 @@ TEST_F(SimHostTest, AcceptsTheNextClientAfterTheFirstEnds) {
 
 TEST(SimHostListen, ServesANamedPipeAndTcp4AtOnce) {
   simhost::Options o;
-  o.pipeName = UniquePipeName();
+  o.pipeName = testsupport::UniquePipeName();
   o.tcp4Port = 0;
   simhost::SimHost host(o);
   host.Start();

@@ -9,6 +9,7 @@
 #include <asio.hpp>
 
 #include "support/link_session.h"
+#include "support/own_pipe.h"
 
 using namespace testsupport;
 using simhost::Bytes;
@@ -35,7 +36,7 @@ Bytes SizeOnly(std::uint32_t size) {
 class Transport : public ::testing::TestWithParam<TransportKind> {
  protected:
   void SetUp() override {
-    simhost::Options options = QuietHost();
+    simhost::Options options = pipe.HostOptions();
     options.pipe = GetParam() == TransportKind::Pipe;
     if (!options.pipe) options.tcp4Port = 0;
     host = std::make_unique<simhost::SimHost>(options);
@@ -49,7 +50,7 @@ class Transport : public ::testing::TestWithParam<TransportKind> {
   // Connects a connection object directly, with the given receive limit.
   void Connect(std::uint32_t maxReceiveSize = simlink::kDefaultMaxReceiveSize) {
     client = ClientClient::Create(GetParam());
-    const std::string port = GetParam() == TransportKind::Pipe ? "" : std::to_string(host->Tcp4Port());
+    const std::string port = GetParam() == TransportKind::Pipe ? pipe.name() : std::to_string(host->Tcp4Port());
     ASSERT_TRUE(client->Connect(platform::AddressFamily::IPv4, GetParam() == TransportKind::Pipe ? "." : "127.0.0.1",
                                 port, maxReceiveSize, false));
     ASSERT_TRUE(host->WaitForClient(3s));
@@ -63,6 +64,7 @@ class Transport : public ::testing::TestWithParam<TransportKind> {
     return client->receiveCapacity() == capacity;
   }
 
+  OwnPipe pipe;
   std::unique_ptr<simhost::SimHost> host;
   ClientClient* client = nullptr;
   Received received;
@@ -271,7 +273,7 @@ TEST(TransportClose, WritesInFlightKeepTheirBlocksUntilTheyComplete) {
 
 TEST(TransportFailures, NothingListeningFailsTheConnect) {
   ClientClient* pipe = ClientClient::Create(TransportKind::Pipe);
-  EXPECT_FALSE(pipe->Connect(platform::AddressFamily::IPv4, ".", "NoSuchPipeForNimbraTests", 41088, false));
+  EXPECT_FALSE(pipe->Connect(platform::AddressFamily::IPv4, ".", UniquePipeName(), 41088, false));
   simlink::CloseConnection(pipe);
   ClientClient* tcp = ClientClient::Create(TransportKind::Tcp);
   EXPECT_FALSE(tcp->Connect(platform::AddressFamily::IPv4, "127.0.0.1", "1", 41088, false));

@@ -1,7 +1,8 @@
 // Opening the link with SimConnect.cfg files in temporary folders and simhost
 // listening where the settings point (or not at all). Which listener got the
 // connection shows where the link went; the attempt observer shows the
-// attempts that failed and left no other trace.
+// attempts that failed and left no other trace. Hosts listen on a pipe of the
+// test's own; the tests about the default pipe hold the machine-wide lock.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -25,6 +25,7 @@
 #include "simlink/simconnect.h"
 #include "support/config_places.h"
 #include "support/link_session.h"
+#include "support/own_pipe.h"
 
 namespace simlink {
 // Reaches the socket behind a connection for the TCP_NODELAY check.
@@ -49,11 +50,6 @@ using testsupport::kCurrent;
 using testsupport::kShared;
 using testsupport::kUser;
 using testsupport::Place;
-
-std::string Random() {
-  std::random_device random;
-  return std::to_string(random()) + std::to_string(random());
-}
 
 // A loopback port that nothing listens on (it was free a moment ago).
 std::string ClosedPort() {
@@ -85,15 +81,27 @@ class TransportChoiceTest : public ::testing::Test {
 
   void Write(Place place, const std::string& content) { places_.Write(place, content); }
 
-  simhost::SimHost& Host(bool pipe, std::string pipeName = {}, bool tcp4 = false, bool tcp6 = false) {
+  enum class Pipe { None, Own, Default };
+
+  simhost::SimHost& Host(Pipe pipe, bool tcp4 = false, bool tcp6 = false) {
     simhost::Options options;
-    options.pipe = pipe;
-    options.pipeName = std::move(pipeName);
+    options.pipe = pipe != Pipe::None;
+    if (pipe == Pipe::Own) options.pipeName = ownPipe_;
     if (tcp4) options.tcp4Port = 0;
     if (tcp6) options.tcp6Port = 0;
     hosts_.push_back(std::make_unique<simhost::SimHost>(options));
-    hosts_.back()->Start();
+    if (pipe == Pipe::Default) {
+      DefaultPipe().Start(*hosts_.back());
+    } else {
+      hosts_.back()->Start();
+    }
     return *hosts_.back();
+  }
+
+  // Taken at the first use, held until the test has closed everything.
+  testsupport::DefaultPipeLock& DefaultPipe() {
+    if (!defaultPipe_) defaultPipe_.emplace();
+    return *defaultPipe_;
   }
 
   HRESULT Open(std::uint32_t configIndex = 0) {
@@ -116,6 +124,8 @@ class TransportChoiceTest : public ::testing::Test {
     return attempts_;
   }
 
+  std::optional<testsupport::DefaultPipeLock> defaultPipe_;  // first: it goes last
+  const std::string ownPipe_ = testsupport::UniquePipeName();
   testsupport::ConfigPlaces places_{"nimbra_choice_"};
   const fs::path dirs_[3] = {places_.dir(kShared), places_.dir(kUser), places_.dir(kCurrent)};
   std::vector<std::unique_ptr<simhost::SimHost>> hosts_;
@@ -125,6 +135,7 @@ class TransportChoiceTest : public ::testing::Test {
 };
 
 TEST_F(TransportChoiceTest, NothingConfiguredTriesTheDefaultPipeTwiceThenFails) {
+  DefaultPipe().WaitUntilFree();
   EXPECT_EQ(Open(), E_FAIL);
   EXPECT_EQ(handle_, nullptr);
   const std::vector<ConnectionAttempt> attempts = Attempts();
@@ -138,8 +149,9 @@ TEST_F(TransportChoiceTest, NothingConfiguredTriesTheDefaultPipeTwiceThenFails) 
   EXPECT_EQ(attempts[1].address, ".");
 }
 
-TEST_F(TransportChoiceTest, RegisteredIPv6PortIsReachedWithoutAnyFile) {
-  simhost::SimHost& host = Host(false, {}, false, true);
+TEST_F(TransportChoiceTest, RegisteredIPv6PortIsReachedAfterTheDefaultPipeWithoutAnyFile) {
+  DefaultPipe().WaitUntilFree();
+  simhost::SimHost& host = Host(Pipe::None, false, true);
   ASSERT_TRUE(platform::WriteRegisteredPort(AddressFamily::IPv6, std::to_string(host.Tcp6Port())));
   ASSERT_EQ(Open(), S_OK);
   EXPECT_TRUE(ReachedBy(host));
@@ -154,7 +166,7 @@ TEST_F(TransportChoiceTest, RegisteredIPv6PortIsReachedWithoutAnyFile) {
 }
 
 TEST_F(TransportChoiceTest, IPv4FromTheCurrentDirectorysFile) {
-  simhost::SimHost& host = Host(false, {}, true);
+  simhost::SimHost& host = Host(Pipe::None, true);
   platform::ClearConfigPlaceFoldersOverride();  // the real places
   const std::vector<std::string> files = simlink::ConfigFiles();
   for (std::size_t i = 0; i + 1 < files.size(); ++i) {
@@ -170,7 +182,7 @@ TEST_F(TransportChoiceTest, IPv4FromTheCurrentDirectorysFile) {
 }
 
 TEST_F(TransportChoiceTest, IPv4WithAnotherAddressMakesOneAttemptOnly) {
-  simhost::SimHost& fallback = Host(true, {}, true, true);
+  simhost::SimHost& fallback = Host(Pipe::None, true, true);
   ASSERT_TRUE(platform::WriteRegisteredPort(AddressFamily::IPv4, std::to_string(fallback.Tcp4Port())));
   ASSERT_TRUE(platform::WriteRegisteredPort(AddressFamily::IPv6, std::to_string(fallback.Tcp6Port())));
   Write(kCurrent, "[SimConnect]\nProtocol=IPv4\nAddress=localhost\nPort=" + ClosedPort() + "\n");
@@ -181,15 +193,13 @@ TEST_F(TransportChoiceTest, IPv4WithAnotherAddressMakesOneAttemptOnly) {
 }
 
 TEST_F(TransportChoiceTest, IPv6WithoutAnyPortMakesNoAttempt) {
-  simhost::SimHost& pipe = Host(true);
   Write(kCurrent, "[SimConnect]\nProtocol=IPv6\n");
   EXPECT_EQ(Open(), E_FAIL);
-  EXPECT_TRUE(Attempts().empty());
-  EXPECT_EQ(pipe.ConnectionCount(), 0u);
+  EXPECT_TRUE(Attempts().empty());  // the default pipe included
 }
 
 TEST_F(TransportChoiceTest, IPv6OnLoopbackWithoutPortFallsBackToRegisteredIPv4) {
-  simhost::SimHost& host = Host(false, {}, true);
+  simhost::SimHost& host = Host(Pipe::None, true);
   ASSERT_TRUE(platform::WriteRegisteredPort(AddressFamily::IPv4, std::to_string(host.Tcp4Port())));
   Write(kCurrent, "[SimConnect]\nProtocol=IPv6\nAddress=::1\n");
   ASSERT_EQ(Open(), S_OK);
@@ -201,22 +211,19 @@ TEST_F(TransportChoiceTest, IPv6OnLoopbackWithoutPortFallsBackToRegisteredIPv4) 
 }
 
 TEST_F(TransportChoiceTest, PortNamesThePipeAndAnUnknownProtocolKeepsThePipe) {
-  const std::string name = "NimbraChoice" + Random();
-  simhost::SimHost& defaultPipe = Host(true);
-  simhost::SimHost& ownPipe = Host(true, name);
-  Write(kCurrent, "[SimConnect]\nProtocol=Serial\nPort=" + name + "\n");
+  simhost::SimHost& ownPipe = Host(Pipe::Own);
+  Write(kCurrent, "[SimConnect]\nProtocol=Serial\nPort=" + ownPipe_ + "\n");
   ASSERT_EQ(Open(), S_OK);
   EXPECT_TRUE(ReachedBy(ownPipe));
-  EXPECT_EQ(defaultPipe.ConnectionCount(), 0u);
   const std::vector<ConnectionAttempt> attempts = Attempts();
-  ASSERT_EQ(attempts.size(), 1u);
+  ASSERT_EQ(attempts.size(), 1u);  // not the default pipe after it
   EXPECT_EQ(attempts[0].kind, TransportKind::Pipe);
-  EXPECT_EQ(attempts[0].port, name);
+  EXPECT_EQ(attempts[0].port, ownPipe_);
 }
 
 TEST_F(TransportChoiceTest, MaxReceiveSizeReachesTheConnection) {
-  simhost::SimHost& host = Host(true);
-  Write(kShared, "[SimConnect]\nMaxReceiveSize=100000\n");
+  simhost::SimHost& host = Host(Pipe::Own);
+  Write(kShared, "[SimConnect]\nMaxReceiveSize=100000\nPort=" + ownPipe_ + "\n");
   Write(kCurrent, "[SimConnect]\nMaxReceiveSize=50000\n");
   ASSERT_EQ(Open(), S_OK);
   ASSERT_TRUE(ReachedBy(host));
@@ -247,7 +254,7 @@ TEST_F(TransportChoiceTest, MaxReceiveSizeReachesTheConnection) {
 }
 
 TEST_F(TransportChoiceTest, DisableNagleSetsTcpNoDelayUnlessALaterFileClearsIt) {
-  simhost::SimHost& host = Host(false, {}, true);
+  simhost::SimHost& host = Host(Pipe::None, true);
   const std::string target = "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + std::to_string(host.Tcp4Port()) + "\n";
   auto noDelay = [&] {
     const auto* client = static_cast<const simlink::ClientClient*>(handle_);
@@ -270,7 +277,7 @@ TEST_F(TransportChoiceTest, DisableNagleSetsTcpNoDelayUnlessALaterFileClearsIt) 
 }
 
 TEST_F(TransportChoiceTest, ConfigurationIndexNeedsItsSectionSomewhere) {
-  simhost::SimHost& host = Host(true, {}, true);
+  simhost::SimHost& host = Host(Pipe::None, true);
   Write(kShared, "[SimConnect]\nProtocol=IPv6\n");
   Write(kCurrent, "[SimConnect.3]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + std::to_string(host.Tcp4Port()) + "\n");
   ASSERT_EQ(Open(3), S_OK);
@@ -288,9 +295,9 @@ TEST_F(TransportChoiceTest, ConfigurationIndexNeedsItsSectionSomewhere) {
 }
 
 // Settings that make no sense fail their own attempt; the order goes on where
-// the address allows it.
-TEST_F(TransportChoiceTest, NonsensePortsFailTheirAttemptOnly) {
-  simhost::SimHost& host = Host(true);
+// the address allows it, to the default pipe at its end.
+TEST_F(TransportChoiceTest, NonsensePortsFailTheirAttemptOnlyAndTheDefaultPipeAnswers) {
+  simhost::SimHost& host = Host(Pipe::Default);
   Write(kCurrent, "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=not-a-port\n");
   ASSERT_EQ(Open(), S_OK);
   EXPECT_TRUE(ReachedBy(host));

@@ -18,6 +18,7 @@
 #include "profiles/condition.h"
 #include "profiles/evaluation.h"
 #include "support/link_session.h"
+#include "support/own_pipe.h"
 #include "variables/variable_registry.h"
 
 using namespace testsupport;
@@ -105,7 +106,8 @@ class Registry : public ::testing::Test {
     return variable != nullptr ? *variable : none;
   }
 
-  simhost::SimHost host{QuietHost()};
+  OwnPipe pipe;
+  simhost::SimHost host{pipe.HostOptions()};
   HANDLE handle = nullptr;
   VariableRegistry registry;
   Feed feed;

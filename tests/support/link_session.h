@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sim_host.h"
-#include "support/boxes.h"
+#include "boxes.h"
 #include "simlink/client_client.h"
 #include "simlink/simconnect.h"
 
