@@ -126,7 +126,7 @@ sleep 1.5
 check markers "the read side is let go after the write side" bash -c "! { [ -e '$read_marker' ] && ! flock -n -x '$read_marker' true; }"
 "$reload_command" --timeout 5 >"$work/markers.command"
 check markers "nimbra-reload is acknowledged (exit 0)" [ $? -eq 0 ]
-check markers "its line" has markers.command "nimbra-reload: the bridge acknowledged: Velk_Throttle reloads its GLOBAL profile"
+check markers "its line" has markers.command "nimbra-reload: the bridge acknowledged the reload of Velk_Throttle's GLOBAL profile"
 e2e_wait
 check markers "one reload per appearance of the write side" [ "$(count markers.host "$(reloaded 1 GLOBAL "Global Demo")")" -eq 2 ]
 "$reload_command" --timeout 1 >"$work/markers.command"

@@ -15,6 +15,7 @@
 #include "app/dispatch.h"
 #include "platform/module_path.h"
 #include "support/boxes.h"
+#include "support/marker_files.h"
 #include "support/unit_session.h"
 
 using namespace testsupport;
@@ -151,6 +152,8 @@ class Reload : public UnitSession {
   }
   void TearDown() override {
     std::remove(global.c_str());
+    RemoveMarkerFile(devices[0]->writeMutexName);
+    RemoveMarkerFile(devices[0]->readMutexName);
     UnitSession::TearDown();
   }
   // The text lines that the reloads since `from` showed.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/named_marker.h"
+#include "support/marker_files.h"
 
 namespace {
 
@@ -37,13 +38,13 @@ TEST(NamedMarker, ExistsWhileAHandleIsOpenAndOpeningCreatesNothing) {
   EXPECT_TRUE(Exists(name));
   platform::CloseMarker(second);
   EXPECT_FALSE(Exists(name));
+  testsupport::RemoveMarkerFile(name);
 }
 
 #ifndef _WIN32
 TEST(NamedMarker, LeftoverFilesAndFoldersCountAsAbsent) {
   const std::string name = UniqueName();
-  const std::string file = std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm/" : "/tmp/") +
-                           name.substr(name.find('\\') + 1).insert(0, "Global.") + ".lock";
+  const std::string file = testsupport::MarkerFile(name);
   platform::CloseMarker(platform::CreateOrOpenMarker(name));
   EXPECT_TRUE(std::filesystem::exists(file)) << file;  // the name other programs use
   EXPECT_FALSE(Exists(name));                           // left behind, held by nobody

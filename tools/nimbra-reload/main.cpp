@@ -16,8 +16,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: nimbra-reload [--timeout SECONDS] [DEVICE]\n"
     "Asks the running bridge to reload DEVICE's GLOBAL profile (the one beside the bridge's\n"
-    "executable); DEVICE is Velk_Throttle unless named. The bridge answers within about a second\n"
-    "while the simulation runs.\n"
+    "executable). DEVICE is Velk_Throttle unless named; it holds no '/' or '\\'. The bridge\n"
+    "answers within about a second while the simulation runs.\n"
     "Exit status: 0 the bridge acknowledged, 1 no bridge answered within the timeout (default 5 s),\n"
     "2 a usage error or the request could not be made.\n";
 
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nimbra-reload: --timeout needs seconds from above 0 to 3600\n%s", kUsage);
         return 2;
       }
-    } else if (!arg.empty() && arg[0] != '-' && !named) {
+    } else if (!arg.empty() && arg[0] != '-' && !named && arg.find_first_of("/\\") == std::string::npos) {
       device = arg;
       named = true;
     } else {
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   const bool answered = WaitFor(readName, true, end);
   platform::CloseMarker(request);
   if (answered) {
-    std::printf("nimbra-reload: the bridge acknowledged: %s reloads its GLOBAL profile\n", device.c_str());
+    std::printf("nimbra-reload: the bridge acknowledged the reload of %s's GLOBAL profile\n", device.c_str());
     return 0;
   }
   std::printf("nimbra-reload: no bridge answered for %s within %g s\n", device.c_str(), timeout);

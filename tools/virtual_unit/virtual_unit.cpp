@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -31,8 +32,10 @@ struct State {
   std::vector<std::string> calls;
   std::vector<Report> reports;
   std::vector<std::uint8_t> current = std::vector<std::uint8_t>(kReportSize, 0);
-  std::set<const hid_device*> open;        // since the last Reset
-  std::set<const hid_device*> allocated;   // until closed, across Resets
+  std::set<const hid_device*> open;  // since the last Reset
+  // Every handle ever made. None is freed, so that a handle used after its
+  // close can never pass for a newer one at the same address.
+  std::vector<std::unique_ptr<hid_device>> allocated;
   std::set<const hid_device_info*> lists;
   int nextHandle = 1;
   bool recording = true;
@@ -226,10 +229,10 @@ HID_API_EXPORT hid_device* HID_API_CALL hid_open_path(const char* path) {
     virtual_unit::Record(state, call + " = failed", nullptr);
     return nullptr;
   }
-  auto* handle = new hid_device_;
+  state.allocated.push_back(std::make_unique<hid_device>());
+  hid_device* handle = state.allocated.back().get();
   handle->number = state.nextHandle++;
   state.open.insert(handle);
-  state.allocated.insert(handle);
   virtual_unit::Record(state, call + " = handle " + std::to_string(handle->number), nullptr);
   return handle;
 }
@@ -245,8 +248,7 @@ int HID_API_EXPORT HID_API_CALL hid_send_feature_report(hid_device* dev, const u
     return -1;
   }
   virtual_unit::Report report{dev->number, std::vector<std::uint8_t>(data, data + length)};
-  state.current = report.bytes;
-  state.current.resize(virtual_unit::kReportSize, 0);
+  state.current = report.bytes;  // as sent, so that a wrong length shows
   virtual_unit::Record(state, call + " = " + std::to_string(length), &report);
   return static_cast<int>(length);
 }
@@ -256,7 +258,6 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device* dev) {
   std::lock_guard<std::mutex> guard(state.lock);
   const bool known = state.open.erase(dev) != 0;
   virtual_unit::Record(state, "hid_close(handle " + std::to_string(known ? dev->number : 0) + ")", nullptr);
-  if (state.allocated.erase(dev) != 0) delete dev;
 }
 
 }  // extern "C"

@@ -40,7 +40,7 @@ struct Report {
 };
 
 // Nothing attached, no failures, records and counters cleared. Handles still
-// open are forgotten (their memory stays valid until closed).
+// open are forgotten (their memory stays valid).
 void Reset();
 
 // Attaches a unit with one interface per path, enumerated in this order.
@@ -72,7 +72,7 @@ std::vector<std::string> Calls();
 std::size_t CallCount(Call call);
 // The reports that reached the unit (failed sends are not among them).
 std::vector<Report> Reports();
-// The bytes the unit shows now: the last report that reached it, or 65 zeros.
+// The last report that reached the unit, as sent, or 65 zeros before any.
 std::vector<std::uint8_t> CurrentReport();
 // Handles opened and not yet closed; enumeration lists not yet freed.
 std::size_t OpenHandles();

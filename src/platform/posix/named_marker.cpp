@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -30,10 +31,10 @@ std::string MarkerPath(const std::string& name) {
 MarkerHandle ToHandle(int fd) { return static_cast<MarkerHandle>(fd) + 1; }
 int ToDescriptor(MarkerHandle marker) { return static_cast<int>(marker - 1); }
 
-// A shared lock, waiting a little for another process's existence probe
-// (which holds the exclusive lock only for an instant) to finish.
+// A shared lock, waiting up to a second for another process's existence
+// probe (which holds the exclusive lock only for an instant) to finish.
 bool TakeSharedLock(int fd) {
-  for (int attempt = 0; attempt < 50; ++attempt) {
+  for (int attempt = 0; attempt < 500; ++attempt) {
     if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
@@ -55,7 +56,12 @@ MarkerHandle OpenMarkerIfExists(const std::string& name) {
 }
 
 MarkerHandle CreateOrOpenMarker(const std::string& name) {
-  const int fd = ::open(MarkerPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+  const std::string path = MarkerPath(name);
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+  // Where the system protects files in shared sticky folders, creating-or-
+  // opening another user's file is refused even with mode 0666; opening it
+  // without O_CREAT is not.
+  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return kNoMarker;
   ::fchmod(fd, 0666);  // past the umask, for other users; fails harmlessly on a foreign file
   if (!TakeSharedLock(fd)) {
