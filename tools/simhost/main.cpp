@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "commands.h"
+#include "line_editor.h"
 #include "sim_host.h"
 
 namespace {
@@ -99,12 +100,19 @@ int main(int argc, char** argv) {
 
   simhost::CommandRunner runner(host, std::cout);
   std::istream& in = script.empty() ? std::cin : file;
+  // At a terminal: tab completes commands and the variables the client registered.
+  simhost::LineEditor editor(in, [&host] {
+    std::vector<std::string> names;
+    for (const auto& [id, data] : host.Definitions()) {
+      for (const simhost::Datum& datum : data) names.push_back(datum.name);
+    }
+    return names;
+  });
   int status = 0;
   std::string line;
   int number = 0;
-  while (std::getline(in, line)) {
+  while (editor.Read(&line)) {
     ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     std::string error;
     auto result = runner.Execute(line, &error);
     if (result == simhost::CommandRunner::Result::Exit) break;

@@ -1,0 +1,31 @@
+// The real bridge as a child process of the demo: started in a folder of its
+// own with virtual_unit preloaded, its standard error (the message boxes)
+// going to a file, and waited for with a limit.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace demo {
+
+class BridgeProcess {
+ public:
+  // Starts `executable` in `folder` with the environment of the demo plus
+  // `environment` ("NAME=value"); standard output and error go to `errFile`.
+  // False with a reason when it cannot be started.
+  bool Start(const std::string& executable, const std::string& folder, const std::vector<std::string>& environment,
+             const std::string& errFile, std::string* error);
+  // The exit code once it ended (a signal counts as 128 + its number);
+  // nullopt when it is still running after `limit`.
+  std::optional<int> Wait(std::chrono::milliseconds limit);
+  // Ends it at once (after a failed Wait).
+  void Kill();
+  bool Running() const { return pid_ > 0; }
+
+ private:
+  int pid_ = -1;
+};
+
+}  // namespace demo

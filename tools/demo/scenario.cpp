@@ -1,0 +1,140 @@
+// Running a scenario: each line is the demo's own or goes to simhost's
+// command runner, whose answers are not shown.
+#include "scenario.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "commands.h"
+
+namespace demo {
+
+bool ReadScenario(const std::string& file, std::vector<std::string>* lines, std::string* error) {
+  std::ifstream in(file);
+  if (!in) {
+    *error = "cannot read the scenario " + file;
+    return false;
+  }
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines->push_back(line);
+  }
+  return true;
+}
+
+Scenario::Scenario(simhost::SimHost& host, UnitView& unit, std::vector<std::string> lines, std::string aircraftFolder)
+    : host_(host), unit_(unit), lines_(std::move(lines)), aircraftFolder_(std::move(aircraftFolder)) {}
+
+Scenario::~Scenario() { Join(); }
+
+void Scenario::Start() {
+  start_ = std::chrono::steady_clock::now();
+  thread_ = std::thread([this] { Run(); });
+}
+
+void Scenario::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool Scenario::Finished() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return finished_;
+}
+
+double Scenario::Clock() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+std::string Scenario::Now() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return now_;
+}
+
+std::vector<Event> Scenario::EventsFrom(std::size_t from) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return from < events_.size() ? std::vector<Event>(events_.begin() + static_cast<std::ptrdiff_t>(from), events_.end())
+                               : std::vector<Event>();
+}
+
+std::size_t Scenario::Met() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return met_;
+}
+
+std::size_t Scenario::Missed() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return missed_;
+}
+
+std::size_t Scenario::Failures() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return failures_;
+}
+
+void Scenario::Note(const std::string& text) {
+  std::lock_guard<std::mutex> guard(lock_);
+  events_.push_back({Clock(), text});
+}
+
+void Scenario::Run() {
+  std::ostringstream answers;  // of show and help: not part of the demo's screen
+  simhost::CommandRunner runner(host_, answers);
+  for (std::string line : lines_) {
+    for (std::size_t at = line.find("${AIRCRAFT}"); at != std::string::npos; at = line.find("${AIRCRAFT}")) {
+      line.replace(at, 11, aircraftFolder_);
+    }
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    if (line.compare(first, 4, "say ") == 0) {
+      {
+        std::lock_guard<std::mutex> guard(lock_);
+        now_ = line.substr(first + 4);
+      }
+      Note(line.substr(first + 4));
+      continue;
+    }
+    if (line.compare(first, 7, "expect ") == 0) {
+      Expect(line.substr(first + 7));
+      continue;
+    }
+    std::string error;
+    const auto result = runner.Execute(line, &error);
+    if (result == simhost::CommandRunner::Result::Exit) break;
+    if (result == simhost::CommandRunner::Result::Failed) {
+      Note("scenario: " + line + ": " + error);
+      std::lock_guard<std::mutex> guard(lock_);
+      ++failures_;
+    }
+  }
+  std::lock_guard<std::mutex> guard(lock_);
+  finished_ = true;
+}
+
+// "on 1/0 4/3" or "off 2/0": each position lit, or dark, now.
+void Scenario::Expect(const std::string& line) {
+  std::istringstream words(line);
+  std::string state;
+  words >> state;
+  const bool on = state == "on";
+  if (!on && state != "off") {
+    Note("scenario: expect needs on or off: " + line);
+    std::lock_guard<std::mutex> guard(lock_);
+    ++failures_;
+    return;
+  }
+  unit_.Poll();
+  for (std::string word; words >> word;) {
+    int byte = -1, bit = -1;
+    char slash = 0;
+    std::istringstream(word) >> byte >> slash >> bit;
+    const Position position(byte, bit);
+    const bool ok = slash == '/' && byte >= 1 && byte <= 4 && bit >= 0 && bit <= 7 && unit_.Lit(position) == on;
+    const std::string label = unit_.Label(position);
+    Note(std::string(ok ? "as expected: " : "NOT AS EXPECTED: ") + word + " " + (label.empty() ? "" : label + " ") +
+         (on ? "on" : "off"));
+    std::lock_guard<std::mutex> guard(lock_);
+    ++(ok ? met_ : missed_);
+  }
+}
+
+}  // namespace demo
