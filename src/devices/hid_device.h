@@ -12,6 +12,7 @@
 
 #include "devices/device.h"
 #include "devices/led_binding.h"
+#include "profiles/load_observer.h"
 
 // The LED feature report: byte 0 is the report identifier (always 0), bytes
 // 1 to lastByteIndex hold one bit per LED, the rest stays 0.
@@ -46,7 +47,8 @@ class HidDevice : public Device {
   bool gateOpen = false;                              // the gate held at the last refresh
 
  private:
-  void AddBinding(const rapidjson::Value& entry);
+  // Builds the binding or the gate of an accepted entry.
+  void AddBinding(EntryOutcome entry);
   void SendReport();
   // An LED change as a simulator text line.
   void Announce(const std::string& text) const;

@@ -73,39 +73,46 @@ ComparisonOp ParseComparison(std::string& value) {
   return ComparisonOp::Equal;
 }
 
-std::optional<Condition> MakeCondition(std::string reference, std::string value) {
-  if (reference.empty() || value.empty()) return std::nullopt;
+std::optional<Condition> MakeCondition(std::string reference, std::string value, std::string* whyNot) {
+  auto fail = [whyNot](const char* reason) -> std::optional<Condition> {
+    if (whyNot != nullptr) *whyNot = reason;
+    return std::nullopt;
+  };
+  if (reference.empty()) return fail("empty reference");
+  if (value.empty()) return fail("empty value text");
 
   Condition condition;
   condition.op = ParseComparison(value);
 
   const std::size_t comma = reference.find(',');
-  if (comma == std::string::npos) return std::nullopt;
+  if (comma == std::string::npos) return fail("reference has no ',' before its units");
   std::string units = reference.substr(comma + 1);
   RemoveBlanks(units);
   for (char& c : units) c = platform::CLocaleToUpper(c);
-  if (units.empty()) return std::nullopt;
+  if (units.empty()) return fail("reference has empty units");
 
   // Simulation variable names hold blanks; any other reference loses them.
   if (!StartsWith(reference, "A:")) RemoveBlanks(reference);
 
   if (units == "BOOL") {
     const auto expected = ReadBool(value);
-    if (!expected) return std::nullopt;
+    if (!expected) return fail("Bool value is not TRUE, FALSE, 0 or 1");
     condition.valueType = ValueType::Bool;
     condition.expectedInt = *expected;
   } else if (units == "STRING") {
     condition.valueType = ValueType::String;
     condition.expectedText = std::move(value);
   } else if (units == "CHAR") {
-    if (!StartsWith(reference, "(L:") || value.size() != 1) return std::nullopt;
+    if (!StartsWith(reference, "(L:")) return fail("Char reference does not begin with \"(L:\"");
+    if (value.size() != 1 || static_cast<unsigned char>(value[0]) > 127) {
+      return fail("Char value is not one ASCII character");
+    }
     const auto code = static_cast<unsigned char>(value[0]);
-    if (code > 127) return std::nullopt;
     condition.valueType = ValueType::Char;
     condition.expectedInt = code;
   } else {
     const auto expected = ReadNumber(value);
-    if (!expected) return std::nullopt;
+    if (!expected) return fail("Number value is not a number or out of range");
     condition.valueType = ValueType::Number;
     condition.expectedNumber = *expected;
   }

@@ -34,5 +34,6 @@ struct Condition {
 // Removes the operator from the front of `value` and returns it.
 ComparisonOp ParseComparison(std::string& value);
 
-// Turns a reference and a value text into a condition, or nothing.
-std::optional<Condition> MakeCondition(std::string reference, std::string value);
+// Turns a reference and a value text into a condition, or nothing; then
+// `whyNot`, when given, receives the rule the pair broke.
+std::optional<Condition> MakeCondition(std::string reference, std::string value, std::string* whyNot = nullptr);

@@ -2,6 +2,8 @@
 // reference-and-value pairs.
 #include "profiles/conditions.h"
 
+#include "profiles/load_observer.h"
+
 #include <charconv>
 #include <system_error>
 #include <utility>
@@ -15,15 +17,52 @@ const rapidjson::Value* FindMember(const rapidjson::Value& object, const char* n
   return member == object.MemberEnd() ? nullptr : &member->value;
 }
 
+// Tells the observer, if any, that a pair or a member gave no condition.
+void PassOver(const PairSource& source, std::string reference, std::string value, std::string reason) {
+  if (LoadObserver* observer = CurrentLoadObserver()) {
+    observer->PairPassedOver(PassedOverPair{source, std::move(reference), std::move(value), std::move(reason)});
+  }
+}
+
+// Why a "ConditionValue" gave an empty value text.
+std::string EmptyValueReason(const rapidjson::Value& value) {
+  if (value.IsString()) return "\"ConditionValue\" is an empty text";
+  if (value.IsNull()) return "\"ConditionValue\" is null";
+  if (value.IsObject()) return "\"ConditionValue\" is an object";
+  if (value.IsArray()) return "\"ConditionValue\" is an array";
+  return "\"ConditionValue\" is an integer beyond 32 bits";
+}
+
+void SplitPairs(std::string reference, std::string value, std::vector<Condition>& out, const PairSource& source);
+
 // A "Condition" string and any "ConditionValue" both present: their pairs.
-void AddPairsOf(const rapidjson::Value& object, std::vector<Condition>& out) {
+void AddPairsOf(const rapidjson::Value& object, const PairSource& source, std::vector<Condition>& out) {
   const rapidjson::Value* reference = FindMember(object, "Condition");
   const rapidjson::Value* value = FindMember(object, "ConditionValue");
-  if (reference == nullptr || !reference->IsString() || value == nullptr) return;
+  if (reference == nullptr) {
+    if (value != nullptr) PassOver(source, "", "", "\"ConditionValue\" without \"Condition\"");
+    else if (source.inList) PassOver(source, "", "", "element has no \"Condition\"");
+    return;
+  }
+  if (!reference->IsString()) {
+    PassOver(source, "", "", "\"Condition\" is not a string");
+    return;
+  }
   std::string referenceText = reference->GetString();  // up to a \u0000, like the value
+  if (value == nullptr) {
+    PassOver(source, referenceText, "", "\"Condition\" without \"ConditionValue\"");
+    return;
+  }
   std::string valueText = ConditionValueText(*value);
-  if (referenceText.empty() || valueText.empty()) return;
-  SplitConditionPairs(std::move(referenceText), std::move(valueText), out);
+  if (referenceText.empty()) {
+    PassOver(source, "", valueText, "\"Condition\" is empty");
+    return;
+  }
+  if (valueText.empty()) {
+    PassOver(source, referenceText, "", EmptyValueReason(*value));
+    return;
+  }
+  SplitPairs(std::move(referenceText), std::move(valueText), out, source);
 }
 
 // Cuts the part before the first ';' and that ';' off the text; without a
@@ -35,6 +74,45 @@ std::string TakePart(std::string& text, bool& wasLast) {
   std::string part = text.substr(0, separator);
   text.erase(0, separator + 1);
   return part;
+}
+
+void AddCondition(std::string reference, std::string value, std::vector<Condition>& out, const PairSource& source) {
+  std::string whyNot;
+  const bool observed = CurrentLoadObserver() != nullptr;
+  if (auto condition = MakeCondition(reference, value, observed ? &whyNot : nullptr)) {
+    out.push_back(std::move(*condition));
+  } else if (observed) {
+    PassOver(source, std::move(reference), std::move(value), std::move(whyNot));
+  }
+}
+
+void SplitPairs(std::string reference, std::string value, std::vector<Condition>& out, const PairSource& source) {
+  const bool walk = !reference.empty() && !value.empty() && reference.find(';') != std::string::npos &&
+                    value.find(';') != std::string::npos;
+  if (!walk) {
+    AddCondition(std::move(reference), std::move(value), out, source);
+    return;
+  }
+  // Every round either stops or shortens both texts, so the walk ends.
+  for (;;) {
+    bool referenceWasLast = false;
+    bool valueWasLast = false;
+    std::string referencePart = TakePart(reference, referenceWasLast);
+    std::string valuePart = TakePart(value, valueWasLast);
+    AddCondition(std::move(referencePart), std::move(valuePart), out, source);
+    const bool ranOut = referenceWasLast || valueWasLast || reference.empty() || value.empty();
+    if (ranOut || reference[0] == ';' || value[0] == ';') {
+      // What the walk leaves unpaired: the rest of the side that did not run out.
+      std::string restOfReference = referenceWasLast ? std::string() : reference;
+      std::string restOfValue = valueWasLast ? std::string() : value;
+      if (!restOfReference.empty() || !restOfValue.empty()) {
+        PassOver(source, std::move(restOfReference), std::move(restOfValue),
+                 ranOut ? "no partner left: the other side ran out of ';' parts"
+                        : "an empty ';' part ends the pairing");
+      }
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -55,36 +133,25 @@ std::string ConditionValueText(const rapidjson::Value& value) {
 }
 
 void SplitConditionPairs(std::string reference, std::string value, std::vector<Condition>& out) {
-  const bool walk = !reference.empty() && !value.empty() && reference.find(';') != std::string::npos &&
-                    value.find(';') != std::string::npos;
-  if (!walk) {
-    if (auto condition = MakeCondition(std::move(reference), std::move(value))) out.push_back(std::move(*condition));
-    return;
-  }
-  // Every round either stops or shortens both texts, so the walk ends.
-  for (;;) {
-    bool referenceWasLast = false;
-    bool valueWasLast = false;
-    std::string referencePart = TakePart(reference, referenceWasLast);
-    std::string valuePart = TakePart(value, valueWasLast);
-    if (auto condition = MakeCondition(std::move(referencePart), std::move(valuePart))) {
-      out.push_back(std::move(*condition));
-    }
-    if (referenceWasLast || valueWasLast) return;
-    if (reference.empty() || value.empty()) return;
-    if (reference[0] == ';' || value[0] == ';') return;
-  }
+  SplitPairs(std::move(reference), std::move(value), out, PairSource{});
 }
 
 ParsedConditions ParseConditions(const rapidjson::Value& entry) {
   ParsedConditions parsed;
   if (!entry.IsObject()) return parsed;
 
-  AddPairsOf(entry, parsed.conditions);
+  AddPairsOf(entry, PairSource{}, parsed.conditions);
 
-  if (const rapidjson::Value* list = FindMember(entry, "Conditions"); list != nullptr && list->IsArray()) {
-    for (const rapidjson::Value& element : list->GetArray()) {
-      if (element.IsObject()) AddPairsOf(element, parsed.conditions);
+  if (const rapidjson::Value* list = FindMember(entry, "Conditions"); list != nullptr) {
+    if (list->IsArray()) {
+      std::size_t element = 0;
+      for (const rapidjson::Value& item : list->GetArray()) {
+        const PairSource source{true, element++};
+        if (item.IsObject()) AddPairsOf(item, source, parsed.conditions);
+        else PassOver(source, "", "", "element is not an object");
+      }
+    } else {
+      PassOver(PairSource{}, "", "", "\"Conditions\" is not an array");
     }
   }
 

@@ -29,12 +29,28 @@
 
 #include "app/report_message.h"
 #include "platform/file_access.h"
+#include "profiles/load_observer.h"
 
 namespace {
 
 const char kCaption[] = "NimbraBridge|DeserializeJson";
 
-void Report(std::string text) { ReportMessage(std::move(text), kCaption, true); }
+// The failure goes to the load observer when one is set (the profile
+// checker), else into the message box.
+void Report(std::string text, const rapidjson::Document* failed = nullptr) {
+  if (LoadObserver* observer = CurrentLoadObserver()) {
+    DocumentFailure failure;
+    failure.message = std::move(text);
+    if (failed != nullptr && failed->HasParseError()) {
+      failure.parseError = true;
+      failure.offset = failed->GetErrorOffset();
+      failure.code = static_cast<int>(failed->GetParseError());
+    }
+    observer->DocumentFailed(failure);
+    return;
+  }
+  ReportMessage(std::move(text), kCaption, true);
+}
 
 template <unsigned parseFlags>
 void Parse(rapidjson::Document& document, const char* bytes, std::size_t count) {
@@ -91,7 +107,8 @@ std::unique_ptr<rapidjson::Document> DeserializeJson(const std::string& path) {
   if (document->HasParseError()) {
     Report("There is at least one parsing error present in the JSON file '" + path + "' at offset " +
            std::to_string(document->GetErrorOffset()) +
-           ". Message: " + rapidjson::GetParseError_En(document->GetParseError()));
+           ". Message: " + rapidjson::GetParseError_En(document->GetParseError()),
+           document.get());
     return nullptr;
   }
   if (!document->IsObject()) {

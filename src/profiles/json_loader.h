@@ -6,5 +6,6 @@
 
 #include <rapidjson/document.h>
 
-// The parsed document, or null after a message box that says why not.
+// The parsed document, or null after a message box that says why not (with
+// a load observer set, the observer is told instead of the box).
 std::unique_ptr<rapidjson::Document> DeserializeJson(const std::string& path);

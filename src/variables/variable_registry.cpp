@@ -11,6 +11,7 @@
 #include "app/process_state.h"
 #include "app/report_message.h"
 #include "simlink/simconnect.h"
+#include "variables/variable_datum.h"
 
 void VariableRegistry::AcquireVariables(const std::vector<Condition>& conditions) {
   for (const Condition& condition : conditions) {
@@ -51,23 +52,11 @@ void VariableRegistry::ReleaseVariables(const std::vector<Condition>& conditions
 }
 
 bool VariableRegistry::RegisterVariable(std::string reference, std::int32_t valueType, Registration* out) {
-  if (reference.compare(0, 2, "A:") != 0) return false;
-  reference.erase(0, 2);
-
-  const std::size_t comma = reference.find(',');
-  if (comma == std::string::npos) return false;
-  const std::string datumName = reference.substr(0, comma);
-  std::string unit = reference.substr(comma + 1);
-  unit.erase(0, unit.find_first_not_of(' '));  // npos: all blanks go
-
-  SIMCONNECT_DATATYPE datumType;
-  if (valueType == static_cast<std::int32_t>(ValueType::Bool)) {
-    datumType = SIMCONNECT_DATATYPE_INT32;
-  } else if (valueType == static_cast<std::int32_t>(ValueType::Number)) {
-    datumType = SIMCONNECT_DATATYPE_FLOAT64;
-  } else {
-    return false;
-  }
+  const VariableDatum datum = DatumOf(reference, valueType);
+  if (!datum.registrable) return false;
+  const std::string& datumName = datum.name;
+  const std::string& unit = datum.unit;
+  const SIMCONNECT_DATATYPE datumType = datum.type;
 
   // The smallest free identifier; it stays taken even if a call below fails.
   std::int32_t defineId = 1;

@@ -1,0 +1,174 @@
+// The checker's reading of a profile: the bridge's own loading code
+// (DeserializeJson, ApplyProfileSettings, ParseConditions through
+// DecideLedEntry, and the registry's datum rule) run under a load observer
+// that keeps what each step decided, instead of building bindings.
+#include "devices/profile_check.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <utility>
+
+#include "devices/led_entry.h"
+#include "platform/file_access.h"
+#include "profiles/json_loader.h"
+#include "profiles/profile_files.h"
+
+namespace {
+
+class Recorder : public LoadObserver {
+ public:
+  void DocumentFailed(const DocumentFailure& failure) override { documentFailure = failure; }
+  void PairPassedOver(const PassedOverPair& pair) override { pairs.push_back(pair); }
+
+  std::optional<DocumentFailure> documentFailure;
+  std::vector<PassedOverPair> pairs;  // of the entry being read
+};
+
+// Line and byte column of a byte offset, counted over the file's bytes.
+void LocateOffset(const std::string& path, std::size_t offset, std::size_t* line, std::size_t* column) {
+  std::FILE* file = platform::OpenFileForReading(path);
+  if (file == nullptr) return;
+  std::size_t lineNumber = 1;
+  std::size_t lineStart = 0;
+  std::size_t position = 0;
+  char buffer[65536];
+  while (position < offset) {
+    const std::size_t want = std::min(sizeof buffer, offset - position);
+    const std::size_t got = std::fread(buffer, 1, want, file);
+    for (std::size_t i = 0; i < got; ++i) {
+      if (buffer[i] == '\n') {
+        ++lineNumber;
+        lineStart = position + i + 1;
+      }
+    }
+    position += got;
+    if (got < want) break;
+  }
+  std::fclose(file);
+  *line = lineNumber;
+  *column = offset - lineStart + 1;
+}
+
+bool IsKnownLogic(const std::string& logic) {
+  return logic == "OR" || logic == "||" || logic == "AND" || logic == "&&";
+}
+
+// Top-level members of the wrong type count as absent: worth a word.
+void CheckTopLevel(const rapidjson::Value& profile, std::vector<std::string>& warnings) {
+  for (const char* name : {"Language", "SaveName"}) {
+    const auto member = profile.FindMember(name);
+    if (member != profile.MemberEnd() && !member->value.IsString()) {
+      warnings.push_back(std::string("\"") + name + "\" is not a string and is passed over");
+    }
+  }
+}
+
+// What the bridge reads an accepted entry as, where that differs from what
+// its author most likely meant.
+void CheckReading(const rapidjson::Value& entry, CheckedEntry& checked) {
+  const auto logic = entry.FindMember("ConditionLogic");
+  if (logic != entry.MemberEnd()) {
+    if (!logic->value.IsString()) {
+      checked.warnings.push_back("\"ConditionLogic\" is not a string: all conditions must hold");
+    } else if (!IsKnownLogic(logic->value.GetString())) {
+      checked.warnings.push_back(std::string("\"ConditionLogic\" \"") + logic->value.GetString() +
+                                 "\" means all-of; only \"OR\" or \"||\" select any-of");
+    }
+  }
+  for (const Condition& condition : checked.outcome.conditions) {
+    if (condition.reference.find(';') != std::string::npos) {
+      checked.warnings.push_back("\"" + condition.reference +
+                                 "\" is read as one reference: its value text has no ';'");
+    }
+  }
+}
+
+void CollectVariables(ProfileCheck& check) {
+  std::map<std::string, std::size_t> seen;  // reference -> index in variables
+  for (const CheckedEntry& entry : check.entries) {
+    const EntryOutcome& outcome = entry.outcome;
+    if (!outcome.accepted) continue;
+    if (outcome.gate && check.gateEntry != outcome.index) continue;  // replaced by a later gate
+    for (const Condition& condition : outcome.conditions) {
+      const auto found = seen.find(condition.reference);
+      if (found != seen.end()) {
+        ++check.variables[found->second].holders;
+        continue;
+      }
+      seen.emplace(condition.reference, check.variables.size());
+      check.variables.push_back(CheckedVariable{condition.reference, condition.valueType, 1,
+                                                DatumOf(condition.reference,
+                                                        static_cast<std::int32_t>(condition.valueType))});
+    }
+  }
+}
+
+void CollectDuplicates(ProfileCheck& check) {
+  std::map<std::pair<std::uint32_t, std::uint32_t>, std::vector<std::size_t>> positions;
+  for (const CheckedEntry& entry : check.entries) {
+    const EntryOutcome& outcome = entry.outcome;
+    if (outcome.accepted && !outcome.gate) positions[{outcome.byteIndex, outcome.bitIndex}].push_back(outcome.index);
+  }
+  for (auto& [position, entries] : positions) {
+    if (entries.size() > 1) check.duplicates.push_back(DuplicatePosition{position.first, position.second, entries});
+  }
+}
+
+}  // namespace
+
+int ProfileCheck::Status() const {
+  if (failure) return 2;
+  if (!warnings.empty() || !duplicates.empty()) return 1;
+  for (const CheckedEntry& entry : entries) {
+    if (!entry.outcome.accepted || !entry.pairsPassedOver.empty() || !entry.warnings.empty()) return 1;
+  }
+  for (const CheckedVariable& variable : variables) {
+    if (!variable.datum.registrable) return 1;
+  }
+  return 0;
+}
+
+ProfileCheck CheckProfile(const std::string& path, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit) {
+  ProfileCheck check;
+  check.path = path;
+  Recorder recorder;
+  ScopedLoadObserver scope(&recorder);
+
+  const std::unique_ptr<rapidjson::Document> profile = DeserializeJson(path);
+  if (!profile) {
+    check.failure = recorder.documentFailure.value_or(DocumentFailure{"the file did not load", false, 0, 0});
+    if (check.failure->parseError) LocateOffset(path, check.failure->offset, &check.line, &check.column);
+    return check;
+  }
+  ApplyProfileSettings(*profile, check.languageKey, check.saveName);
+  CheckTopLevel(*profile, check.warnings);
+
+  const auto leds = profile->FindMember("LEDs");
+  if (leds == profile->MemberEnd() || !leds->value.IsArray()) {
+    check.warnings.push_back(leds == profile->MemberEnd() ? "no \"LEDs\": no binding"
+                                                          : "\"LEDs\" is not an array: no binding");
+    return check;
+  }
+  std::size_t index = 0;
+  for (const rapidjson::Value& entry : leds->value.GetArray()) {
+    recorder.pairs.clear();
+    CheckedEntry checked;
+    checked.outcome = DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, check.languageKey);
+    checked.pairsPassedOver = std::move(recorder.pairs);
+    if (checked.outcome.accepted) {
+      CheckReading(entry, checked);
+      if (checked.outcome.gate) {
+        if (check.gateEntry) {
+          checked.warnings.push_back("replaces the gate of entry " + std::to_string(*check.gateEntry));
+        }
+        check.gateEntry = checked.outcome.index;
+      }
+    }
+    check.entries.push_back(std::move(checked));
+  }
+  CollectVariables(check);
+  CollectDuplicates(check);
+  return check;
+}

@@ -1,0 +1,35 @@
+// The rule of registrable references, kept apart from the registry so that
+// the checker can apply it without a simulator.
+#include "variables/variable_datum.h"
+
+namespace {
+// The ValueType codes of the condition language.
+constexpr std::int32_t kBool = 1;
+constexpr std::int32_t kNumber = 2;
+}  // namespace
+
+VariableDatum DatumOf(const std::string& reference, std::int32_t valueType) {
+  VariableDatum datum;
+  if (reference.compare(0, 2, "A:") != 0) {
+    datum.whyNot = "does not begin with \"A:\"";
+    return datum;
+  }
+  const std::size_t comma = reference.find(',', 2);
+  if (comma == std::string::npos) {
+    datum.whyNot = "has no ',' before its unit";
+    return datum;
+  }
+  if (valueType == kBool) {
+    datum.type = SIMCONNECT_DATATYPE_INT32;
+  } else if (valueType == kNumber) {
+    datum.type = SIMCONNECT_DATATYPE_FLOAT64;
+  } else {
+    datum.whyNot = "is neither Bool nor Number";
+    return datum;
+  }
+  datum.name = reference.substr(2, comma - 2);
+  datum.unit = reference.substr(comma + 1);
+  datum.unit.erase(0, datum.unit.find_first_not_of(' '));  // npos: all blanks go
+  datum.registrable = true;
+  return datum;
+}

@@ -1,0 +1,21 @@
+// What the simulator link can watch: the one rule that decides whether a
+// condition's reference can be registered, and as which datum. The registry
+// registers by it; the profile checker lists variables by it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "simlink/simconnect.h"
+
+struct VariableDatum {
+  bool registrable = false;
+  std::string whyNot;  // set when not registrable
+  std::string name;    // the datum name, blanks included
+  std::string unit;    // the unit, leading blanks removed
+  SIMCONNECT_DATATYPE type = SIMCONNECT_DATATYPE_INVALID;
+};
+
+// Only "A:name,unit" references of value type Bool (1, INT32) or Number
+// (2, FLOAT64) are registrable.
+VariableDatum DatumOf(const std::string& reference, std::int32_t valueType);

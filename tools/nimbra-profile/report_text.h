@@ -1,0 +1,20 @@
+// Shared wording of the checker's two outputs: how a condition, an operator,
+// a value type and an unregistrable variable read.
+#pragma once
+
+#include <string>
+
+#include "devices/profile_check.h"
+
+const char* OperatorText(ComparisonOp op);
+const char* ValueTypeName(ValueType type);
+// The expected value as the condition holds it.
+std::string ExpectedText(const Condition& condition);
+// "Condition" or "Conditions[N]".
+std::string SourceText(const PairSource& source);
+const char* DatumTypeName(const VariableDatum& datum);
+
+// The checker's text report of one file.
+std::string TextReport(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit);
+// The same as one JSON object.
+std::string JsonReport(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit);
