@@ -47,7 +47,7 @@ std::string ReadFile(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-const std::filesystem::path kProfiles = std::filesystem::path(__FILE__).parent_path().parent_path() / "profiles";
+const std::filesystem::path kProfiles = std::filesystem::path(NIMBRA_TESTS_DIR) / "profiles";
 
 TEST_F(CheckerAgrees, AcceptedEntriesAreTheBridgesBindings) {
   std::vector<std::string> profiles = {

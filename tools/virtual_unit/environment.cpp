@@ -1,6 +1,6 @@
-// The shared-library build's set-up: preloaded into the real Linux bridge
-// (LD_PRELOAD), it takes its place as hidapi and is configured from the
-// environment before the bridge starts:
+// virtual_unit set up from the environment before the program's main runs:
+// in the shared library preloaded into the real Linux bridge (LD_PRELOAD),
+// and in the Windows test build of the bridge, which links it in. Variables:
 //   VIRTUAL_UNIT_SCRIPT   set-up commands (see RunScript); unset: one unit with
 //                         the supported identifiers at path "virtual_unit/0"
 //   VIRTUAL_UNIT_LOG      file that gets one line per hidapi call
