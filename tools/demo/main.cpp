@@ -29,7 +29,8 @@ using namespace std::chrono_literals;
 
 constexpr const char* kUsage =
     "usage: nimbra-demo --bridge EXE --unit LIBVIRTUAL_UNIT --scenario FILE --aircraft FOLDER --profile FILE [--plain]\n"
-    "Plays the scenario FILE against the bridge EXE (with LIBVIRTUAL_UNIT preloaded as the unit).\n"
+    "Plays the scenario FILE against the bridge EXE (with LIBVIRTUAL_UNIT, an absolute path, preloaded\n"
+    "as the unit).\n"
     "${AIRCRAFT} in the scenario stands for FOLDER; the panel's labels come from the profile FILE.\n"
     "--plain prints lines instead of redrawing the screen (the default without a terminal).\n"
     "Exit status: 0 when every expectation was met and the bridge exited with 0, 1 otherwise,\n"
@@ -173,7 +174,8 @@ int main(int argc, char** argv) {
   }
 
   demo::BridgeProcess bridge;
-  const std::vector<std::string> environment = {"LD_PRELOAD=" + fs::absolute(options.unit).string(),
+  // --unit is the preload list as given (a sanitizer runtime may come first).
+  const std::vector<std::string> environment = {"LD_PRELOAD=" + options.unit,
                                                 "VIRTUAL_UNIT_REPORTS=" + (work / "reports").string(),
                                                 "HOME=" + work.string()};
   if (!bridge.Start(fs::absolute(options.bridge).string(), work.string(), environment, (work / "bridge.err").string(),
