@@ -1,0 +1,88 @@
+# The release artefacts. Only the component "product" is packaged: the bridge,
+# the two tools for users (nimbra-reload, nimbra-profile), the sample GLOBAL
+# profile and the guides; simhost, virtual_unit, the demo and the test
+# programs have no install rules in it and never reach a package.
+#   Windows (the windows preset): cpack -G ZIP, a folder Nimbra_Bridge-<version>-win64
+#     with Nimbra_Bridge.exe and the sample profile beside it.
+#   Linux (the linux-release preset): cpack -G DEB, the package nimbra-bridge.
+# scripts/package builds both.
+set(_pkg ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
+set(_sample ${CMAKE_CURRENT_SOURCE_DIR}/docs/examples/Velk_Throttle_Config.json)
+set(_product_tools nimbra-reload nimbra-profile)
+
+if(WIN32)
+  # The bridge finds its GLOBAL profile beside itself: both at the top.
+  install(TARGETS Nimbra_Bridge ${_product_tools} RUNTIME DESTINATION . COMPONENT product)
+  install(FILES ${_sample} DESTINATION . COMPONENT product)
+  # Texts with Windows line ends. The SimConnect.cfg example stays in
+  # a folder of its own, so that it never applies by accident.
+  configure_file(${_pkg}/windows/README.txt ${CMAKE_CURRENT_BINARY_DIR}/packaging/README.txt
+                 @ONLY NEWLINE_STYLE WIN32)
+  configure_file(${_pkg}/windows/SimConnect.cfg ${CMAKE_CURRENT_BINARY_DIR}/packaging/SimConnect.cfg
+                 @ONLY NEWLINE_STYLE WIN32)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/README.txt DESTINATION . COMPONENT product)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/SimConnect.cfg DESTINATION examples COMPONENT product)
+  install(FILES docs/profiles.md docs/connection.md docs/profile.schema.json
+          DESTINATION docs COMPONENT product)
+
+  # Not stripped: the zip holds the very executable that the tests ran.
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME Nimbra_Bridge-${PROJECT_VERSION}-win64)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+  # The executable lives in a folder of its own, /usr/lib/nimbra-bridge, because
+  # its GLOBAL profile is read beside it (the directory of /proc/self/exe, so
+  # links to it are followed). That profile is a link to the configuration
+  # file /etc/nimbra-bridge/Velk_Throttle_Config.json, which the administrator
+  # edits and which an upgrade keeps.
+  set(_libdir lib/nimbra-bridge)
+  set(_docdir share/doc/nimbra-bridge)
+  set(_links ${CMAKE_CURRENT_BINARY_DIR}/packaging/links)
+  file(MAKE_DIRECTORY ${_links})
+  file(CREATE_LINK ../lib/nimbra-bridge/Nimbra_Bridge ${_links}/nimbra-bridge SYMBOLIC)
+  # Relative, so that it also holds in a staging folder (DESTDIR).
+  file(CREATE_LINK ../../../etc/nimbra-bridge/Velk_Throttle_Config.json ${_links}/Velk_Throttle_Config.json SYMBOLIC)
+
+  install(TARGETS Nimbra_Bridge RUNTIME DESTINATION ${_libdir} COMPONENT product)
+  install(FILES ${_links}/Velk_Throttle_Config.json DESTINATION ${_libdir} COMPONENT product)
+  install(FILES ${_sample} DESTINATION /etc/nimbra-bridge COMPONENT product)
+  install(TARGETS ${_product_tools} RUNTIME DESTINATION bin COMPONENT product)
+  install(FILES ${_links}/nimbra-bridge DESTINATION bin COMPONENT product)
+  install(FILES ${_pkg}/nimbra-bridge.service DESTINATION lib/systemd/user COMPONENT product)
+  install(FILES ${_pkg}/70-nimbra-velk-throttle.rules DESTINATION lib/udev/rules.d COMPONENT product)
+  install(FILES ${_pkg}/debian/README docs/profiles.md docs/connection.md docs/profile.schema.json
+          DESTINATION ${_docdir} COMPONENT product)
+  install(FILES ${_pkg}/debian/SimConnect.cfg ${_sample} DESTINATION ${_docdir}/examples COMPONENT product)
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_DEBIAN_PACKAGE_NAME nimbra-bridge)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Nimbra Bridge developers")
+  # libc6, libstdc++6, libgcc-s1 and libhidapi-hidraw0 with their versions,
+  # from the linked libraries (dpkg-shlibdeps, package dpkg-dev); by name
+  # when that tool is missing.
+  find_program(NIMBRA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+  if(NIMBRA_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  else()
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libhidapi-hidraw0")
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${_pkg}/debian/conffiles)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  set(CPACK_STRIP_FILES ON)
+endif()
+
+set(CPACK_PACKAGE_NAME Nimbra_Bridge)
+set(CPACK_PACKAGE_VENDOR "Nimbra Bridge")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Lights the LEDs of the Velk_Throttle USB unit from Microsoft Flight Simulator")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Nimbra Bridge runs in the background, connects to the simulator, adds a menu\nto its add-on menu and switches the unit's LEDs from the simulation variables\nthat a JSON profile names.")
+set(CPACK_COMPONENTS_ALL product)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+include(CPack)
