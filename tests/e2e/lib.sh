@@ -1,5 +1,6 @@
 # Shared by the end-to-end scripts that run the real bridge with virtual_unit
-# preloaded against the simhost command, each on a pipe of its own.
+# preloaded against the simhost command, each on a pipe of its own (and, for
+# check, report and wait_for_listening, by the Windows script under wine).
 #   e2e_init BRIDGE SIMHOST LIBVIRTUAL_UNIT   work folder, pipe, SimConnect.cfg
 #   e2e_run NAME SCRIPT [VAR=VALUE...]        one bridge life; files $work/NAME.*
 #   check NAME CONDITION-TEXT COMMAND...      counts a failed check
@@ -27,6 +28,16 @@ e2e_init() {
   checks=0
 }
 
+# The bridge tries to connect once: start it only when simhost, whose output
+# goes to FILE, listens (at most TRIES times 50 ms).
+wait_for_listening() {
+  local tries=0
+  until grep -q '^listening:' "$1" 2>/dev/null || [ $tries -ge "$2" ]; do
+    sleep 0.05
+    tries=$((tries + 1))
+  done
+}
+
 # Runs simhost with SCRIPT and the bridge against it, in the background when
 # E2E_BACKGROUND is set (then e2e_wait finishes it).
 e2e_run() {
@@ -36,12 +47,7 @@ e2e_run() {
   rm -f "$work/$name.log" "$work/$name.reports"
   "$simhost" --pipe="$pipe" --quiet --value-period 50 --script "$work/$name.simhost" >"$work/$name.host" 2>&1 &
   host=$!
-  # The bridge tries once: start it only when simhost listens.
-  local tries=0
-  until grep -q '^listening:' "$work/$name.host" 2>/dev/null || [ $tries -ge 200 ]; do
-    sleep 0.05
-    tries=$((tries + 1))
-  done
+  wait_for_listening "$work/$name.host" 200
   (cd "$work" && env -u SimConnect_Port_IPv4 -u SimConnect_Port_IPv6 HOME="$work" LD_PRELOAD="$preload" \
       VIRTUAL_UNIT_LOG="$work/$name.log" VIRTUAL_UNIT_REPORTS="$work/$name.reports" "$@" \
       timeout 30 "$bridge" >"$work/$name.out" 2>"$work/$name.err") &
@@ -84,7 +90,7 @@ count() { grep -cF -- "$2" "$work/$1"; }
 e2e_finish() {
   if [ "$failures" -ne 0 ]; then
     for name in $(printf '%s\n' $failed_names | sort -u); do
-      for kind in host err log reports; do
+      for kind in host err log reports boxes; do
         [ -e "$work/$name.$kind" ] && { echo "--- $name.$kind"; cat "$work/$name.$kind"; }
       done
     done

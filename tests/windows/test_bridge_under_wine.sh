@@ -41,28 +41,9 @@ for folder in test product; do
     >"$work/$folder/Velk_Throttle_Config.json"
 done
 reloaded() { echo "NimbraBridge|ReloadJson: Velk_Throttle reloaded $1 binding(s) successfully from $2 profile '$3'."; }
-report() {
-  local bytes=() i
-  for i in $(seq 0 64); do bytes[i]=00; done
-  for pair in "$@"; do bytes[${pair%%=*}]=${pair#*=}; done
-  echo "${bytes[*]}"
-}
-
+source "$(dirname "$0")/../e2e/lib.sh"  # check, has, report, wait_for_listening, e2e_finish
 checks=0
 failures=0
-check() {
-  local name=$1 what=$2
-  shift 2
-  checks=$((checks + 1))
-  if ! "$@"; then
-    echo "$name: not so: $what"
-    failures=$((failures + 1))
-    for kind in host err boxes reports; do
-      [ -e "$work/$name.$kind" ] && { echo "--- $name.$kind"; cat "$work/$name.$kind"; }
-    done
-  fi
-}
-has() { grep -qF -- "$2" "$work/$1"; }
 
 # run NAME FOLDER TRANSPORT SCRIPT: simhost.exe plays SCRIPT; the bridge in
 # FOLDER reaches it over TRANSPORT (pipe or tcp). E2E_BACKGROUND: the caller
@@ -75,11 +56,7 @@ run() {
   (cd "$work" && wine "$simhost" "${listen[@]}" --quiet --value-period 50 --script "$(win "$work/$name.simhost")" \
      >"$work/$name.host" 2>&1) &
   host=$!
-  local tries=0
-  until grep -q '^listening:' "$work/$name.host" 2>/dev/null || [ $tries -ge 600 ]; do
-    sleep 0.05
-    tries=$((tries + 1))
-  done
+  wait_for_listening "$work/$name.host" 600  # wine takes a while to start
   if [ "$transport" = tcp ]; then
     local port
     port=$(sed -n 's/^listening: tcp4 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/$name.host" | tr -d '\r')
@@ -176,5 +153,4 @@ for line in 'subscription: event 1 "Sim"' 'subscription: event 5 "AircraftLoaded
   check product "simhost shows: $line" has product.host "$line"
 done
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+e2e_finish
