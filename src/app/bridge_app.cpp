@@ -10,10 +10,6 @@
 
 namespace {
 
-constexpr DWORD kEventSim = 1;
-constexpr DWORD kEvent6Hz = 2;
-constexpr DWORD kEvent1Sec = 3;
-constexpr DWORD kEventAircraftLoaded = 5;
 constexpr unsigned kDispatchPauseMs = 100;
 
 // Opens the link, subscribes to the system events and adds the top menu

@@ -18,10 +18,6 @@
 
 namespace {
 
-constexpr DWORD kEventSim = 1;
-constexpr DWORD kEvent6Hz = 2;
-constexpr DWORD kEvent1Sec = 3;
-constexpr DWORD kEventAircraftLoaded = 5;
 constexpr DWORD kEventReloadBindings = kSupportedUnitTypeId + 1;
 constexpr DWORD kEventShowHideBindings = kSupportedUnitTypeId + 2;
 

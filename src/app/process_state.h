@@ -21,8 +21,14 @@ struct DeviceDescriptor {
   int vendorId;         // USB vendor identifier
 };
 
-// The menu event identifier of the top "Corvane" entry; every sub-item hangs
-// under it.
+// The client event identifiers of the whole process: the four subscribed
+// system events, the one every text line carries, and the top "Corvane" menu
+// entry, under which every sub-item hangs.
+inline constexpr DWORD kEventSim = 1;
+inline constexpr DWORD kEvent6Hz = 2;
+inline constexpr DWORD kEvent1Sec = 3;
+inline constexpr DWORD kTextLineEventId = 4;
+inline constexpr DWORD kEventAircraftLoaded = 5;
 inline constexpr DWORD kMenuTopEventId = 6;
 
 extern HANDLE simHandle;  // the open simulator connection; null when none

@@ -8,7 +8,6 @@
 
 namespace {
 constexpr std::size_t kTextLineBuffer = 200;
-constexpr DWORD kTextLineEventId = 4;
 constexpr float kTextLineSeconds = 10.0f;
 }  // namespace
 

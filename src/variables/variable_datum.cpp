@@ -2,11 +2,7 @@
 // the checker can apply it without a simulator.
 #include "variables/variable_datum.h"
 
-namespace {
-// The ValueType codes of the condition language.
-constexpr std::int32_t kBool = 1;
-constexpr std::int32_t kNumber = 2;
-}  // namespace
+#include "profiles/condition.h"
 
 VariableDatum DatumOf(const std::string& reference, std::int32_t valueType) {
   VariableDatum datum;
@@ -19,9 +15,9 @@ VariableDatum DatumOf(const std::string& reference, std::int32_t valueType) {
     datum.whyNot = "has no ',' before its unit";
     return datum;
   }
-  if (valueType == kBool) {
+  if (valueType == static_cast<std::int32_t>(ValueType::Bool)) {
     datum.type = SIMCONNECT_DATATYPE_INT32;
-  } else if (valueType == kNumber) {
+  } else if (valueType == static_cast<std::int32_t>(ValueType::Number)) {
     datum.type = SIMCONNECT_DATATYPE_FLOAT64;
   } else {
     datum.whyNot = "is neither Bool nor Number";

@@ -19,11 +19,7 @@ e2e_init() {
   printf '[SimConnect]\nProtocol=Pipe\nPort=%s\n' "$pipe" >"$work/SimConnect.cfg"
   cp "$bridge_source" "$work/Nimbra_Bridge"
   bridge="$work/Nimbra_Bridge"
-  # A sanitizer runtime has to come first among preloaded libraries.
-  preload=$unit
-  local asan
-  asan=$(ldd "$bridge" | awk '/libasan/ {print $3}')
-  [ -n "$asan" ] && preload="$asan $unit"
+  preload=$(preload_list "$bridge" "$unit")
   failures=0
   checks=0
 }
@@ -36,6 +32,14 @@ wait_for_listening() {
     sleep 0.05
     tries=$((tries + 1))
   done
+}
+
+# The LD_PRELOAD list for BRIDGE with virtual_unit UNIT: a sanitizer runtime
+# the bridge links has to come first.
+preload_list() {
+  local asan
+  asan=$(ldd "$1" | awk '/libasan/ {print $3}')
+  echo "${asan:+$asan }$2"
 }
 
 # Runs simhost with SCRIPT and the bridge against it, in the background when

@@ -14,10 +14,8 @@ demo=$(cd "$(dirname "$0")/../../tools/demo" && pwd)
 # exclusively).
 exec 8>>/tmp/nimbra-markers.lock
 flock -s -w 120 8 || { echo "the reload markers stayed busy"; exit 1; }
-# A sanitizer runtime has to come first among preloaded libraries.
-preload=$unit
-asan=$(ldd "$bridge" | awk '/libasan/ {print $3}')
-[ -n "$asan" ] && preload="$asan $unit"
+source "$(dirname "$0")/lib.sh"  # preload_list
+preload=$(preload_list "$bridge" "$unit")
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 "$demo_tool" --plain --bridge "$bridge" --unit "$preload" --scenario "$demo/circuit.scenario" --aircraft "$demo/aircraft" \

@@ -90,8 +90,9 @@ void PrintNews(const demo::Scenario& scenario, const simhost::SimHost& host, con
     std::cout << stamp << menu << "\n";
     seen.menu = menu;
   }
-  for (const demo::Event& event : scenario.EventsFrom(seen.events)) std::cout << Stamp(event.seconds) << event.text << "\n";
-  seen.events += scenario.EventsFrom(seen.events).size();
+  const std::vector<demo::Event> events = scenario.EventsFrom(seen.events);
+  for (const demo::Event& event : events) std::cout << Stamp(event.seconds) << event.text << "\n";
+  seen.events += events.size();
   const std::vector<simhost::TextLine> texts = host.TextLines();
   for (; seen.texts < texts.size(); ++seen.texts) std::cout << stamp << "simulator text: " << texts[seen.texts].text << "\n";
   if (unit.ReportCount() != seen.reports) {
