@@ -273,7 +273,7 @@ void CClient::CompleteRead(std::uint32_t bytes) {
       break;
     case ExtractResult::NeedMore:
     case ExtractResult::MessageReady:
-      PostRead();
+      if (!HoldReading()) PostRead();
       break;
   }
 }

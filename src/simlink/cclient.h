@@ -90,6 +90,11 @@ class CClient {
   virtual void ResetConnection();
   virtual void Disconnect(LossReason reason, HRESULT code);
   virtual void OnMessage(DataBlock& holder);
+  // Asked after a read was cut into messages: true holds the next read back
+  // (the owner then calls ResumeReading). The base class never holds.
+  virtual bool HoldReading() { return false; }
+  // Posts the read that HoldReading held back.
+  void ResumeReading() { PostRead(); }
 
   friend void CloseConnection(class ClientClient* client);
 

@@ -61,10 +61,34 @@ bool ClientClient::Flush() {
 }
 
 std::deque<DataBlock> ClientClient::TakeReceived() {
-  std::lock_guard<std::mutex> lock(receiveQueueLock_);
   std::deque<DataBlock> taken;
-  taken.swap(receiveQueue_);
+  bool resume = false;
+  {
+    std::lock_guard<std::mutex> lock(receiveQueueLock_);
+    taken.swap(receiveQueue_);
+    receiveQueueBytes_ = 0;
+    resume = readingHeld_;
+    readingHeld_ = false;
+  }
+  // No read is in flight while held; this one starts outside the queue's lock.
+  if (resume) ResumeReading();
   return taken;
+}
+
+bool ClientClient::HoldReading() {
+  std::lock_guard<std::mutex> lock(receiveQueueLock_);
+  readingHeld_ = receiveQueue_.size() >= kReceiveQueueMessageLimit || receiveQueueBytes_ >= kReceiveQueueByteLimit;
+  return readingHeld_;
+}
+
+std::size_t ClientClient::QueuedMessages() {
+  std::lock_guard<std::mutex> lock(receiveQueueLock_);
+  return receiveQueue_.size();
+}
+
+std::size_t ClientClient::QueuedBytes() {
+  std::lock_guard<std::mutex> lock(receiveQueueLock_);
+  return receiveQueueBytes_;
 }
 
 void ClientClient::ResetConnection() {
@@ -86,6 +110,7 @@ void ClientClient::OnMessage(DataBlock& holder) {
   holder.length = 0;
   {
     std::lock_guard<std::mutex> lock(receiveQueueLock_);
+    receiveQueueBytes_ += entry.length;
     receiveQueue_.push_back(std::move(entry));
   }
   Notify();

@@ -15,6 +15,12 @@ namespace simlink {
 
 inline constexpr std::uint32_t kSendBufferSize = 41088;
 
+// The most the receive queue holds before reading stops until the next
+// dispatch takes it: a peer that sends faster than the caller dispatches
+// then waits on a full pipe or socket instead of filling the heap.
+inline constexpr std::size_t kReceiveQueueMessageLimit = 65536;
+inline constexpr std::size_t kReceiveQueueByteLimit = 4u << 20;
+
 // Outcome of reserving room for one message.
 enum class ReserveResult { Ok, Lost, NoRoom };
 
@@ -46,8 +52,12 @@ class ClientClient : public CClient {
   std::atomic<std::uint32_t> windowMessage{0};
   std::atomic<HANDLE> event{nullptr};
 
-  // Takes the whole receive queue, leaving it empty.
+  // Takes the whole receive queue, leaving it empty, and reads on if the
+  // queue's limit had stopped reading.
   std::deque<DataBlock> TakeReceived();
+  // Messages and their bytes in the receive queue now.
+  std::size_t QueuedMessages();
+  std::size_t QueuedBytes();
 
   static int LiveClientClients();
 
@@ -58,6 +68,7 @@ class ClientClient : public CClient {
   void ResetConnection() override;
   void Disconnect(LossReason reason, HRESULT code) override;
   void OnMessage(DataBlock& holder) override;
+  bool HoldReading() override;
 
  private:
   void Notify();
@@ -68,6 +79,8 @@ class ClientClient : public CClient {
 
   std::mutex receiveQueueLock_;
   std::deque<DataBlock> receiveQueue_;
+  std::size_t receiveQueueBytes_ = 0;
+  bool readingHeld_ = false;  // the queue's limit held the next read back
 };
 
 // The closing steps: a 100 ms pause, an orderly disconnect, reset, release of
