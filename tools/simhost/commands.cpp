@@ -261,6 +261,11 @@ CommandRunner::Result CommandRunner::Execute(const std::string& line, std::strin
   if (cmd == "quit") return sent(host_.SendQuit());
   if (cmd == "close") return sent(host_.CloseClient());
   if (cmd == "reset") return sent(host_.ResetClient());
+  if (cmd == "flood") {
+    if (w.size() != 2 || (Lower(w[1]) != "on" && Lower(w[1]) != "off")) return usage("flood on|off");
+    host_.SetFlood(Lower(w[1]) == "on");
+    return Result::Ok;
+  }
   if (cmd == "value-period") {
     std::uint32_t ms;
     if (w.size() != 2 || !ParseU32(w[1], &ms)) return usage("value-period MS");
@@ -311,9 +316,9 @@ CommandRunner::Result CommandRunner::Execute(const std::string& line, std::strin
     return usage("wait client|disconnect|open [MS] | wait message TYPE [MS] | wait N messages [MS]");
   }
   if (cmd == "show") {
-    if (w.size() != 2) return usage("show menu|subscriptions|definitions|requests|texts|messages|refused");
+    if (w.size() != 2) return usage("show menu|subscriptions|definitions|requests|texts|messages|refused|flood");
     std::string text = Show(Lower(w[1]));
-    if (text.empty()) return usage("show menu|subscriptions|definitions|requests|texts|messages|refused");
+    if (text.empty()) return usage("show menu|subscriptions|definitions|requests|texts|messages|refused|flood");
     out_ << text;
     out_.flush();
     return Result::Ok;
@@ -350,6 +355,10 @@ std::string CommandRunner::Show(const std::string& what) const {
     auto lines = host_.TextLines();
     if (lines.empty()) s << "texts: none\n";
     for (const TextLine& t : lines) s << "text (type " << t.type << ", " << t.seconds << " s): " << t.text << '\n';
+  } else if (what == "flood") {
+    const FloodCounters flood = host_.Flood();
+    s << "flood: " << (flood.on ? "on" : "off") << ", " << flood.valueMessages << " value messages, " << flood.bytes
+      << " bytes written\n";
   } else if (what == "messages" || what == "refused") {
     auto all = what == "messages" ? host_.Messages() : host_.Refused();
     if (all.empty()) s << what << ": none\n";

@@ -32,11 +32,12 @@ inline constexpr const char* kCommandHelp =
     "  quit                         QUIT message\n"
     "  close | reset                orderly close / abortive reset of the connection\n"
     "  value-period MS              least time between two values of one request\n"
+    "  flood on|off                 values of every request as fast as the client reads, with ticks\n"
     "  wait client|disconnect [MS]\n"
     "  wait open [MS] | wait message TYPE [MS] | wait N messages [MS]\n"
     "                               messages after those the previous waits took\n"
     "  sleep MS\n"
-    "  show menu|subscriptions|definitions|requests|texts|messages|refused\n"
+    "  show menu|subscriptions|definitions|requests|texts|messages|refused|flood\n"
     "  help | exit\n"
     "'last' is the send id of the message the latest wait took (else the newest one).\n";
 

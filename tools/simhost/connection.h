@@ -30,7 +30,10 @@ class Connection {
   virtual void Start(Events events) = 0;
   // Queues bytes for writing, in order; `pauseBefore` delays this write after
   // the previous one has completed (for split-message fault tests).
-  virtual void Send(std::vector<std::uint8_t> bytes, std::chrono::milliseconds pauseBefore = {}) = 0;
+  // `onWritten` runs once these bytes are written (never when the connection
+  // ends first), so that a sender can keep exactly one write in hand.
+  virtual void Send(std::vector<std::uint8_t> bytes, std::chrono::milliseconds pauseBefore = {},
+                    std::function<void()> onWritten = {}) = 0;
   // Orderly close once everything queued was written.
   virtual void Close() = 0;
   // Abortive close, now; what is queued is dropped.
@@ -55,9 +58,10 @@ class StreamConnection : public Connection, public std::enable_shared_from_this<
     Read();
   }
 
-  void Send(std::vector<std::uint8_t> bytes, std::chrono::milliseconds pauseBefore) override {
+  void Send(std::vector<std::uint8_t> bytes, std::chrono::milliseconds pauseBefore,
+            std::function<void()> onWritten) override {
     if (ended_ || closing_) return;
-    queue_.push_back({std::move(bytes), pauseBefore});
+    queue_.push_back({std::move(bytes), pauseBefore, std::move(onWritten)});
     if (!writing_) WriteNext();
   }
 
@@ -89,6 +93,7 @@ class StreamConnection : public Connection, public std::enable_shared_from_this<
   struct Pending {
     std::vector<std::uint8_t> bytes;
     std::chrono::milliseconds pause;
+    std::function<void()> written;
   };
   static constexpr std::chrono::seconds kDrainLimit{3};
 
@@ -147,7 +152,10 @@ class StreamConnection : public Connection, public std::enable_shared_from_this<
         self->Finish(false, "write failed: " + ec.message());
         return;
       }
+      auto written = std::move(self->queue_.front().written);
       self->queue_.pop_front();
+      if (written) written();
+      if (self->ended_) return;  // the callback closed or reset it
       self->WriteNext();
     });
   }

@@ -1,6 +1,7 @@
 #include "sim_host.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <condition_variable>
@@ -105,6 +106,17 @@ struct SimHost::Impl {
   bool ticking = false;
   Clock::time_point tickStart;
   std::uint64_t tickCount = 0;
+  bool flooding = false;
+  bool floodInFlight = false;  // a flood batch is queued or in writing
+  bool ticksBeforeFlood = false;
+  Bytes floodBatch;
+  std::uint64_t floodBatchMessages = 0;
+  std::uint64_t floodBatchGeneration = 0;
+
+  // Bumped under `mu` whenever what a flood batch holds may change.
+  std::uint64_t dataGeneration = 1;
+  std::atomic<bool> floodOn{false};
+  std::atomic<std::uint64_t> floodMessages{0}, floodBytes{0}, floodBatches{0};
 
   std::mutex outMu;
 
@@ -174,7 +186,9 @@ struct SimHost::Impl {
       definitions.clear();
       requests.clear();
       progress.clear();
+      ++dataGeneration;
     }
+    floodInFlight = false;
     cv.notify_all();
     Show("client connected: " + connection->Describe());
     Connection* raw = connection.get();
@@ -191,6 +205,7 @@ struct SimHost::Impl {
     Show("client disconnected: " + reason);
     active.reset();
     rx.clear();
+    floodInFlight = false;
     {
       std::lock_guard<std::mutex> lock(mu);
       connected = false;
@@ -265,8 +280,10 @@ struct SimHost::Impl {
     }
     for (Bytes& reply : replies) SendToClient(std::move(reply));
     if (!m.refused && (m.type == kSendRequestDataOnSimObject || m.type == kSendAddToDataDefinition ||
-                       m.type == kSendClearDataDefinition))
+                       m.type == kSendClearDataDefinition)) {
       PumpValues();
+      FloodNext();
+    }
   }
 
   std::vector<MenuItem> Menu() const {
@@ -282,6 +299,7 @@ struct SimHost::Impl {
     if (std::holds_alternative<OpenMsg>(m.decoded)) {
       replies.push_back(BuildOpen());
     } else if (auto* add = std::get_if<AddToDataDefinitionMsg>(&m.decoded)) {
+      ++dataGeneration;
       if (rejected.count(Upper(add->datumName))) {
         replies.push_back(BuildException(SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, m.sendId, 2));
       } else {
@@ -289,8 +307,10 @@ struct SimHost::Impl {
             Datum{add->datumName, add->unitsName, add->datumType, add->epsilon, add->datumId, m.sendId});
       }
     } else if (auto* clear = std::get_if<ClearDataDefinitionMsg>(&m.decoded)) {
+      ++dataGeneration;
       definitions.erase(clear->defineId);
     } else if (auto* req = std::get_if<RequestDataMsg>(&m.decoded)) {
+      ++dataGeneration;
       progress.erase(req->requestId);
       if (req->period == SIMCONNECT_PERIOD_NEVER) {
         requests.erase(req->requestId);
@@ -358,13 +378,7 @@ struct SimHost::Impl {
         auto def = definitions.find(req.defineId);
         if (def == definitions.end() || def->second.empty()) continue;
         std::vector<double> current;
-        Bytes data;
-        for (const Datum& d : def->second) {
-          auto v = values.find(ValueKey(d.name, d.unit));
-          current.push_back(v == values.end() ? 0.0 : v->second);
-          Bytes one = EncodeDatum(d.type, current.back());
-          data.insert(data.end(), one.begin(), one.end());
-        }
+        Bytes data = CurrentData(def->second, &current);
         if (p.sent && (req.flags & SIMCONNECT_DATA_REQUEST_FLAG_CHANGED) && !Changed(def->second, p.values, current))
           continue;
         if (p.sent && now < p.at + valuePeriod) {
@@ -389,6 +403,18 @@ struct SimHost::Impl {
         PumpValues();
       });
     }
+  }
+
+  // The data of one definition with the current values; under `mu`.
+  Bytes CurrentData(const std::vector<Datum>& datums, std::vector<double>* current) const {
+    Bytes data;
+    for (const Datum& d : datums) {
+      auto v = values.find(ValueKey(d.name, d.unit));
+      current->push_back(v == values.end() ? 0.0 : v->second);
+      Bytes one = EncodeDatum(d.type, current->back());
+      data.insert(data.end(), one.begin(), one.end());
+    }
+    return data;
   }
 
   // Whether a value moved by more than its datum's epsilon (any change for 0).
@@ -448,6 +474,67 @@ struct SimHost::Impl {
       if (tickCount % 6 == 0) SendSystemEvent("1sec", 0);
       ArmTick();
     });
+  }
+
+  // ---- Flood (I/O thread) ----
+  // A batch big enough that each write is worth its completion.
+  static constexpr std::size_t kFloodBatchBytes = 16384;
+
+  void SetFlooding(bool on) {
+    if (on == flooding) return;
+    flooding = on;
+    floodOn = on;
+    if (on) {
+      ticksBeforeFlood = ticking;
+      StartTicks();
+      FloodNext();
+    } else if (!ticksBeforeFlood) {
+      StopTicks();
+    }
+  }
+
+  // Writes the next batch unless one is still in hand; a batch that was
+  // written counts and asks for the next.
+  void FloodNext() {
+    if (!flooding || floodInFlight || !active || stopping) return;
+    RefreshFloodBatch();
+    if (floodBatchMessages == 0) return;  // nothing requested yet: a request calls again
+    floodInFlight = true;
+    const std::uint64_t messages = floodBatchMessages, bytes = floodBatch.size();
+    active->Send(floodBatch, {}, [this, messages, bytes] {
+      floodInFlight = false;
+      floodMessages += messages;
+      floodBytes += bytes;
+      ++floodBatches;
+      FloodNext();
+    });
+  }
+
+  // One value message per active request with its current values, the round
+  // repeated up to the batch size; built again only after a change.
+  void RefreshFloodBatch() {
+    std::lock_guard<std::mutex> lock(mu);
+    if (floodBatchGeneration == dataGeneration) return;
+    floodBatchGeneration = dataGeneration;
+    Bytes round;
+    std::uint64_t perRound = 0;
+    for (const auto& [id, req] : requests) {
+      if (!IsPeriodic(req.period) && req.period != SIMCONNECT_PERIOD_ONCE) continue;
+      auto def = definitions.find(req.defineId);
+      if (def == definitions.end() || def->second.empty()) continue;
+      std::vector<double> current;
+      Bytes message = BuildSimObjectData(req.requestId, 0, req.defineId, req.flags,
+                                         std::uint32_t(def->second.size()), CurrentData(def->second, &current));
+      round.insert(round.end(), message.begin(), message.end());
+      ++perRound;
+    }
+    floodBatch.clear();
+    floodBatchMessages = 0;
+    if (perRound == 0) return;
+    while (floodBatch.size() < kFloodBatchBytes) {
+      floodBatch.insert(floodBatch.end(), round.begin(), round.end());
+      floodBatchMessages += perRound;
+    }
   }
 
   // ---- Waiting (callers) ----
@@ -654,6 +741,7 @@ void SimHost::SetValue(const std::string& name, const std::string& unit, double 
   {
     std::lock_guard<std::mutex> lock(impl_->mu);
     impl_->values[ValueKey(name, unit)] = value;
+    ++impl_->dataGeneration;
   }
   impl_->Call([this] { impl_->PumpValues(); });
 }
@@ -734,6 +822,18 @@ void SimHost::SetValuePeriod(Millis period) {
     impl_->PumpValues();
     return true;
   });
+}
+
+void SimHost::SetFlood(bool on) {
+  impl_->Call([&] {
+    impl_->SetFlooding(on);
+    return true;
+  });
+}
+
+FloodCounters SimHost::Flood() const {
+  const Impl& d = *impl_;
+  return FloodCounters{d.floodOn.load(), d.floodMessages.load(), d.floodBytes.load(), d.floodBatches.load()};
 }
 
 }  // namespace simhost

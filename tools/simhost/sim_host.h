@@ -16,7 +16,8 @@
 // recorded; the open message is answered; subscriptions, the menu, data
 // definitions and requests are kept as a simulator keeps them (anew for each
 // connection); values go out for the requests; commands make it send events,
-// aircraft loads, menu picks, exceptions, raw bytes, QUIT, or close the link.
+// aircraft loads, menu picks, exceptions, raw bytes, QUIT, or close the link,
+// or flood the client with values for load and soak runs.
 //
 // All I/O and all protocol work happen on one thread of its own. Every member
 // function is thread-safe. The commands return once their bytes are queued for
@@ -89,6 +90,14 @@ struct TextLine {
   std::uint32_t sendId = 0;
 };
 
+// What the flood has written, over every connection.
+struct FloodCounters {
+  bool on = false;
+  std::uint64_t valueMessages = 0;  // SIMOBJECT_DATA messages whose write completed
+  std::uint64_t bytes = 0;
+  std::uint64_t batches = 0;
+};
+
 class SimHost {
  public:
   explicit SimHost(Options options = {});
@@ -156,6 +165,13 @@ class SimHost {
   bool ResetClient();  // abortive: a TCP reset; queued bytes are dropped
   void SetTicks(bool on);
   void SetValuePeriod(Millis period);
+  // Flood: value messages (SIMOBJECT_DATA) for every request of the client,
+  // as fast as it takes them: one batch is in writing at a time and the next
+  // goes when it completed, so the socket stays full while the host's own
+  // queue stays small. The ticks ("6Hz", "1sec") run meanwhile; off puts them
+  // back as they were. It waits for requests and lasts across connections.
+  void SetFlood(bool on);
+  FloodCounters Flood() const;
 
  private:
   struct Impl;
