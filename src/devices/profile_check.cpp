@@ -145,14 +145,13 @@ ProfileCheck CheckProfile(const std::string& path, std::uint32_t lastByteIndex, 
   ApplyProfileSettings(*profile, check.languageKey, check.saveName);
   CheckTopLevel(*profile, check.warnings);
 
-  const auto leds = profile->FindMember("LEDs");
-  if (leds == profile->MemberEnd() || !leds->value.IsArray()) {
-    check.warnings.push_back(leds == profile->MemberEnd() ? "no \"LEDs\": no binding"
-                                                          : "\"LEDs\" is not an array: no binding");
+  const bool hasLeds = profile->HasMember("LEDs");
+  if (!hasLeds || !(*profile)["LEDs"].IsArray()) {
+    check.warnings.push_back(hasLeds ? "\"LEDs\" is not an array: no binding" : "no \"LEDs\": no binding");
     return check;
   }
   std::size_t index = 0;
-  for (const rapidjson::Value& entry : leds->value.GetArray()) {
+  for (const rapidjson::Value& entry : (*profile)["LEDs"].GetArray()) {
     recorder.pairs.clear();
     CheckedEntry checked;
     checked.outcome = DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, check.languageKey);
