@@ -73,11 +73,19 @@ class SimHostFlood : public ::testing::Test {
     }
     return done();
   }
-  // Until everything the flood wrote has arrived: its counter plus the first
-  // value of each request, which goes out on the request itself.
-  bool DrainTo(std::uint64_t floodValues) {
-    Dispatch([&] { return tally.values >= floodValues + 2; });
-    return tally.values == floodValues + 2;
+  // After off: dispatches until the batch in writing at off has gone (it
+  // completes only as the client reads on) and everything written has
+  // arrived: the flood's count plus the first value of each request, which
+  // goes out on the request itself. Returns the counters then.
+  simhost::FloodCounters Settle() {
+    simhost::FloodCounters flood;
+    const bool settled = Dispatch([&] {
+      flood = host.Flood();
+      return !flood.writing && tally.values >= flood.valueMessages + 2;
+    });
+    EXPECT_TRUE(settled) << tally.values << " received, " << flood.valueMessages << " flooded";
+    EXPECT_EQ(tally.values, flood.valueMessages + 2) << "values that were not flooded";
+    return flood;
   }
 
   OwnPipe pipe;
@@ -96,9 +104,7 @@ TEST_F(SimHostFlood, EveryRequestsValuesArriveWholeWithTheTicksUntilOff) {
   EXPECT_FALSE(host.Flood().on);
 
   // A batch still in writing at off completes; after it nothing more is written.
-  std::this_thread::sleep_for(200ms);
-  const simhost::FloodCounters stopped = host.Flood();
-  ASSERT_TRUE(DrainTo(stopped.valueMessages)) << tally.values << " received, " << stopped.valueMessages << " flooded";
+  const simhost::FloodCounters stopped = Settle();
   std::this_thread::sleep_for(300ms);
   SimConnect_CallDispatch(handle, &Tally::Count, &tally);
   EXPECT_EQ(host.Flood().valueMessages, stopped.valueMessages);
@@ -124,9 +130,7 @@ TEST_F(SimHostFlood, TheCommandTurnsItOnAndOffAndShowsTheCounters) {
   ASSERT_EQ(runner.Execute("flood on", &error), R::Ok) << error;
   EXPECT_TRUE(Dispatch([&] { return tally.values >= 1000; }));
   ASSERT_EQ(runner.Execute("flood off", &error), R::Ok) << error;
-  std::this_thread::sleep_for(200ms);
-  const simhost::FloodCounters stopped = host.Flood();
-  EXPECT_TRUE(DrainTo(stopped.valueMessages));
+  const simhost::FloodCounters stopped = Settle();
   ASSERT_EQ(runner.Execute("show flood", &error), R::Ok) << error;
   EXPECT_EQ(out.str(), "flood: off, " + std::to_string(stopped.valueMessages) + " value messages, " +
                            std::to_string(stopped.bytes) + " bytes written\n");

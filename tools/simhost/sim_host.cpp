@@ -115,7 +115,7 @@ struct SimHost::Impl {
 
   // Bumped under `mu` whenever what a flood batch holds may change.
   std::uint64_t dataGeneration = 1;
-  std::atomic<bool> floodOn{false};
+  std::atomic<bool> floodOn{false}, floodWriting{false};
   std::atomic<std::uint64_t> floodMessages{0}, floodBytes{0}, floodBatches{0};
 
   std::mutex outMu;
@@ -188,7 +188,7 @@ struct SimHost::Impl {
       progress.clear();
       ++dataGeneration;
     }
-    floodInFlight = false;
+    floodInFlight = floodWriting = false;
     cv.notify_all();
     Show("client connected: " + connection->Describe());
     Connection* raw = connection.get();
@@ -205,7 +205,7 @@ struct SimHost::Impl {
     Show("client disconnected: " + reason);
     active.reset();
     rx.clear();
-    floodInFlight = false;
+    floodInFlight = floodWriting = false;
     {
       std::lock_guard<std::mutex> lock(mu);
       connected = false;
@@ -499,13 +499,13 @@ struct SimHost::Impl {
     if (!flooding || floodInFlight || !active || stopping) return;
     RefreshFloodBatch();
     if (floodBatchMessages == 0) return;  // nothing requested yet: a request calls again
-    floodInFlight = true;
+    floodInFlight = floodWriting = true;
     const std::uint64_t messages = floodBatchMessages, bytes = floodBatch.size();
     active->Send(floodBatch, {}, [this, messages, bytes] {
-      floodInFlight = false;
       floodMessages += messages;
       floodBytes += bytes;
       ++floodBatches;
+      floodInFlight = floodWriting = false;
       FloodNext();
     });
   }
@@ -833,7 +833,8 @@ void SimHost::SetFlood(bool on) {
 
 FloodCounters SimHost::Flood() const {
   const Impl& d = *impl_;
-  return FloodCounters{d.floodOn.load(), d.floodMessages.load(), d.floodBytes.load(), d.floodBatches.load()};
+  return FloodCounters{d.floodOn.load(), d.floodWriting.load(), d.floodMessages.load(), d.floodBytes.load(),
+                       d.floodBatches.load()};
 }
 
 }  // namespace simhost

@@ -93,6 +93,7 @@ struct TextLine {
 // What the flood has written, over every connection.
 struct FloodCounters {
   bool on = false;
+  bool writing = false;             // a batch is queued or in writing
   std::uint64_t valueMessages = 0;  // SIMOBJECT_DATA messages whose write completed
   std::uint64_t bytes = 0;
   std::uint64_t batches = 0;
