@@ -14,12 +14,10 @@
 //
 //   flood --bridge PATH --unit LIBVIRTUAL_UNIT [--seconds S] [--reader-seconds R]
 //         [--variables N] [--warmup W] [--curve FILE]
-#include <fcntl.h>
 #include <signal.h>
 #include <stddef.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge_process.h"
 #include "listener.h"
 #include "sim_host.h"
 
@@ -96,39 +95,6 @@ void WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream out(path);
   out << text;
   if (!out) Die("cannot write " + path.string());
-}
-
-// Starts the bridge copy in `work`, its output in files there.
-pid_t StartBridge(const fs::path& work, const std::string& unit) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    std::string entry = *e;
-    if (entry.rfind("SimConnect_Port_", 0) == 0 || entry.rfind("LD_PRELOAD=", 0) == 0 || entry.rfind("HOME=", 0) == 0 ||
-        entry.rfind("VIRTUAL_UNIT_", 0) == 0)
-      continue;
-    env.push_back(entry);
-  }
-  env.push_back("LD_PRELOAD=" + unit);
-  env.push_back("HOME=" + work.string());
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  const std::string exe = (work / "Nimbra_Bridge").string();
-  const std::string out = (work / "bridge.out").string(), err = (work / "bridge.err").string();
-  const pid_t pid = fork();
-  if (pid < 0) Die("fork failed");
-  if (pid == 0) {
-    if (chdir(work.c_str()) != 0) _exit(126);
-    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (o < 0 || e < 0) _exit(126);
-    dup2(o, 1);
-    dup2(e, 2);
-    char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
-    execve(exe.c_str(), argv, envp.data());
-    _exit(127);
-  }
-  return pid;
 }
 
 // ---- /proc ---------------------------------------------------------------------
@@ -323,7 +289,17 @@ int main(int argc, char** argv) {
   host.Start();
 
   // ---- The bridge -----------------------------------------------------------
-  const pid_t bridge = StartBridge(work, fs::absolute(settings.unit).string());
+  // The unit's own settings and the simulator's registered ports stay out.
+  demo::BridgeProcess bridgeProcess;
+  std::string error;
+  if (!bridgeProcess.Start((work / "Nimbra_Bridge").string(), work.string(),
+                           {"LD_PRELOAD=" + fs::absolute(settings.unit).string(), "HOME=" + work.string(),
+                            "SimConnect_Port_IPv4", "SimConnect_Port_IPv6", "VIRTUAL_UNIT_SCRIPT", "VIRTUAL_UNIT_LOG",
+                            "VIRTUAL_UNIT_REPORTS", "VIRTUAL_UNIT_PANEL"},
+                           (work / "bridge.err").string(), &error))
+    Die(error);
+  const pid_t bridge = bridgeProcess.pid();
+  std::optional<int> exitCode;  // once it ended
   if (!host.WaitForClient(10s)) Die("the bridge did not connect (see " + work.string() + "/bridge.err)");
   auto showHideItem = [&]() -> std::optional<std::uint32_t> {
     for (const simhost::MenuItem& item : host.Menu())
@@ -348,7 +324,7 @@ int main(int argc, char** argv) {
     s.cpu = cpu - cpuLast;
     cpuLast = cpu;
     s.rss = RssKiB(bridge);
-    if (waitpid(bridge, nullptr, WNOHANG) == bridge) bridgeGone = true;
+    if (!bridgeGone && (exitCode = bridgeProcess.Wait(0ms))) bridgeGone = true;
   });
   // Everything sent before the pick is dispatched before the pick: its answer
   // (the renamed item) marks the end of the backlog.
@@ -363,12 +339,9 @@ int main(int argc, char** argv) {
   through.cpu = Cpu{cpuAfter.user - cpuBefore.user, cpuAfter.system - cpuBefore.system};
   const long rssEnd = RssKiB(bridge);
   host.CloseClient();
-  int status = 0;
-  const bool exited = WaitFor([&] { return bridgeGone || waitpid(bridge, &status, WNOHANG) == bridge; }, 30s);
-  if (!exited) {
-    kill(bridge, SIGKILL);
-    waitpid(bridge, &status, 0);
-  }
+  if (!exitCode) exitCode = bridgeProcess.Wait(30s);
+  const bool exited = exitCode.has_value();
+  if (!exited) bridgeProcess.Kill();
   host.WaitForDisconnect(10s);
 
   // ---- The plain reader on the identical stream ----------------------------
@@ -433,8 +406,8 @@ int main(int argc, char** argv) {
   out << "bridge exit: "
       << (bridgeGone ? "ended during the flood"
           : !exited ? "killed after 30 s"
-          : WIFEXITED(status) ? "status " + std::to_string(WEXITSTATUS(status))
-                              : "signal " + std::to_string(WTERMSIG(status)))
+          : *exitCode < 128 ? "status " + std::to_string(*exitCode)
+                            : "signal " + std::to_string(*exitCode - 128))
       << "\n";
   out << "per second (first and last minute):\n";
   PrintCurve(out, through.samples, false);
@@ -444,6 +417,6 @@ int main(int argc, char** argv) {
     PrintCurve(curve, through.samples, true);
   }
   fs::remove_all(work);
-  const bool ok = drained && !bridgeGone && exited && WIFEXITED(status) && WEXITSTATUS(status) == 0 && !reader.broken;
+  const bool ok = drained && !bridgeGone && exited && *exitCode == 0 && !reader.broken;
   return ok ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -17,9 +18,18 @@ namespace demo {
 
 bool BridgeProcess::Start(const std::string& executable, const std::string& folder,
                           const std::vector<std::string>& environment, const std::string& errFile, std::string* error) {
+  // The first of two equal names would win, so a changed variable's own goes.
+  auto name = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
   std::vector<std::string> variables;
-  for (char** v = environ; *v != nullptr; ++v) variables.emplace_back(*v);
-  variables.insert(variables.end(), environment.begin(), environment.end());
+  for (char** v = environ; *v != nullptr; ++v) {
+    const std::string inherited = *v;
+    const bool changed = std::any_of(environment.begin(), environment.end(),
+                                     [&](const std::string& entry) { return name(entry) == name(inherited); });
+    if (!changed) variables.push_back(inherited);
+  }
+  for (const std::string& entry : environment) {
+    if (entry.find('=') != std::string::npos) variables.push_back(entry);
+  }
   std::vector<char*> envp;
   for (std::string& v : variables) envp.push_back(v.data());
   envp.push_back(nullptr);
