@@ -1,7 +1,6 @@
-// What the fuzz targets share: a simulator handle that is a real connection
-// object without a peer (every call builds its message, which is then
-// dropped), the supported unit on virtual_unit, and a scratch file for the
-// inputs that the code under test reads from disk.
+// What the fuzz targets share besides the link's probe: the supported unit on
+// virtual_unit, and a scratch file for the inputs that the code under test
+// reads from disk.
 #pragma once
 
 #include <unistd.h>
@@ -17,42 +16,9 @@
 #include "app/process_state.h"
 #include "devices/hid_device.h"
 #include "devices/supported_unit.h"
-#include "simlink/client_client.h"
+#include "support/transport_probe.h"
 #include "variables/variable_registry.h"
 #include "virtual_unit.h"
-
-namespace simlink {
-
-// A connection object whose reads are completed by hand.
-class TransportProbe {
- public:
-  explicit TransportProbe(std::uint32_t maxReceiveSize = kDefaultMaxReceiveSize)
-      : client_(ClientClient::Create(TransportKind::Pipe)) {
-    client_->Attach(platform::kInvalidIoHandle, maxReceiveSize, false);
-  }
-  ~TransportProbe() { client_->Release(); }
-  TransportProbe(const TransportProbe&) = delete;
-  TransportProbe& operator=(const TransportProbe&) = delete;
-
-  HANDLE handle() const { return client_; }
-  bool lost() const { return client_->IsLost(nullptr); }
-
-  // One read completion with up to `size` bytes, as many as the receive
-  // buffer has room for; returns how many it took.
-  std::size_t Read(const std::uint8_t* data, std::size_t size) {
-    const std::size_t room = client_->receiveCapacity_ - client_->writePos_;
-    const std::size_t n = std::min(room, size);
-    if (n == 0) return 0;
-    std::memcpy(client_->receiveBuffer_.get() + client_->writePos_, data, n);
-    client_->CompleteRead(static_cast<std::uint32_t>(n));
-    return n;
-  }
-
- private:
-  ClientClient* client_;
-};
-
-}  // namespace simlink
 
 namespace fuzzworld {
 
@@ -102,7 +68,6 @@ class ScratchFile {
     }
     return path_;
   }
-  const std::string& path() const { return path_; }
 
  private:
   std::string path_;
