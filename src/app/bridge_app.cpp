@@ -4,6 +4,7 @@
 #include "app/menu.h"
 #include "app/process_state.h"
 #include "app/report_message.h"
+#include "app/settings.h"
 #include "devices/hid_device.h"
 #include "devices/supported_unit.h"
 #include "platform/sleep.h"
@@ -25,8 +26,8 @@ bool OpenSimulator() {
 
 // Creates one device per supported unit, opens each and adds its menu
 // sub-items. A missing menu is reported, and the device is served all the same.
-void CreateDevices() {
-  deviceDescriptors.push_back({3, 4, "Velk_Throttle", kSupportedUnitProductId, kSupportedUnitVendorId});
+void CreateDevices(const BridgeSettings& settings) {
+  deviceDescriptors.push_back({3, 4, "Velk_Throttle", settings.unit.productId, settings.unit.vendorId});
   for (const DeviceDescriptor& descriptor : deviceDescriptors) {
     devices.push_back(std::make_unique<HidDevice>(descriptor.vendorId, descriptor.productId, descriptor.name,
                                                   descriptor.lastByteIndex, descriptor.lastByteMaxBit));
@@ -42,12 +43,14 @@ void CreateDevices() {
 }  // namespace
 
 BridgeApp::BridgeApp() {
+  const BridgeSettings settings = ReadSettings(SettingsFilePath());
+  if (!settings.problem.empty()) ReportMessage(settings.problem, kSettingsCaption, true);
   if (!OpenSimulator()) {
     ReportMessage("Failed to Initialize SimConnectToTheLine", "NimbraBridge", true);
     Shutdown();
     return;
   }
-  CreateDevices();
+  CreateDevices(settings);
   HRESULT result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
   while (result >= 0) {
     platform::SleepMilliseconds(kDispatchPauseMs);

@@ -11,5 +11,15 @@
 inline constexpr std::int32_t kSupportedUnitVendorId = 0x1209;
 inline constexpr std::int32_t kSupportedUnitProductId = 0x0001;
 
+// A USB vendor and product pair.
+struct UnitIds {
+  std::int32_t vendorId;
+  std::int32_t productId;
+  friend bool operator==(const UnitIds&, const UnitIds&) = default;
+};
+
+// The pair the bridge looks for unless the pilot's settings name another.
+inline constexpr UnitIds kDefaultUnitIds{kSupportedUnitVendorId, kSupportedUnitProductId};
+
 // The type identifier of the supported unit; menu identifiers are based on it.
 inline constexpr std::int32_t kSupportedUnitTypeId = 7;
