@@ -33,6 +33,7 @@ void CreateDevices(const BridgeSettings& settings) {
                                                   descriptor.lastByteIndex, descriptor.lastByteMaxBit));
   }
   for (const auto& device : devices) {
+    device->packagesPath = settings.packagesPath;
     device->Initialise();
     if (AddDeviceMenu(device) != 0) {
       ReportMessage("Failed to Initialize SimConBelowTheLine", "NimbraBridge", true);

@@ -48,6 +48,7 @@ class Device {
   std::string languageKey;         // profile member that holds an entry's description
   const std::string name;          // profile stem, marker names, menu texts, captions
   std::string saveName;            // the profile's own name, for the reload message
+  std::string packagesPath;        // the simulator's package folder from the settings; empty: ask the simulators
   const std::int32_t typeId;       // base of the menu identifiers; 0 for an unknown unit
   platform::MarkerHandle readMutex = platform::kNoMarker;  // reload acknowledged while held
   const std::string writeMutexName;

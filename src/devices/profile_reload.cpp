@@ -13,7 +13,7 @@ void Device::ReloadJson(bool tryLocal) {
   try {
     ClearBindings();
     AllLedsOff();
-    const std::string path = BuildProfilePath(name, tryLocal);
+    const std::string path = BuildProfilePath(name, tryLocal, packagesPath);
     const std::unique_ptr<rapidjson::Document> profile = DeserializeJson(path);
     if (!profile) return;
     ApplyProfileSettings(*profile, languageKey, saveName);

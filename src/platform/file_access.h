@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -16,5 +17,15 @@ std::FILE* OpenFileForReading(const std::string& path);
 // The size of the file at `path` as a signed 32-bit number. False when the
 // query fails or the size does not fit (files of 2 GiB and more).
 bool QueryFileSize32(const std::string& path, std::int32_t* size);
+
+// One entry of a folder.
+struct FolderEntry {
+  std::string name;
+  bool isFolder = false;
+};
+
+// The entries of the folder at `path`, without "." and "..", in no
+// particular order. False when it is not a folder that can be read.
+bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries);
 
 }  // namespace platform

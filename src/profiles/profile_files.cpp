@@ -2,20 +2,17 @@
 // system boundary of each platform turns them into its own.
 #include "profiles/profile_files.h"
 
-#include <cstdio>
 
 #include "app/process_state.h"
-#include "platform/file_access.h"
 #include "platform/module_path.h"
+#include "profiles/local_profile.h"
 
-std::string BuildProfilePath(const std::string& name, bool& tryLocal) {
+std::string BuildProfilePath(const std::string& name, bool& tryLocal, const std::string& packagesPath) {
   const std::string fileName = name + "_Config.json";
   if (tryLocal) {
-    const std::string local = aircraftProfileDir + fileName;
-    if (std::FILE* file = platform::OpenFileForReading(local)) {
-      std::fclose(file);
-      return local;
-    }
+    const LocalProfileQuery query{fileName, aircraftProfileDir, platform::ModuleDirectory(), PackageRoots(packagesPath)};
+    const std::vector<ProfileCandidate> candidates = LocalProfileCandidates(query, true);
+    if (!candidates.back().found.empty()) return candidates.back().found;
   }
   tryLocal = false;
   return platform::ModuleDirectory() + fileName;

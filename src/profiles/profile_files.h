@@ -8,10 +8,12 @@
 #include <rapidjson/document.h>
 
 // The path of the profile to load for the device `name`. With `tryLocal` the
-// LOCAL profile is taken when it opens; otherwise (or when it does not)
-// `tryLocal` becomes false and the GLOBAL path comes back, whether or not
-// that file exists.
-std::string BuildProfilePath(const std::string& name, bool& tryLocal);
+// first LOCAL candidate that opens is taken (the aircraft's own folder, then
+// the pilot's folder beside the executable, then the packages below
+// `packagesPath` or below the roots the simulators name); otherwise (or when
+// none does) `tryLocal` becomes false and the GLOBAL path comes back,
+// whether or not that file exists.
+std::string BuildProfilePath(const std::string& name, bool& tryLocal, const std::string& packagesPath);
 
 // Copies the profile's "Language" and "SaveName" strings, when present, over
 // the device's settings; any other type counts as absent.

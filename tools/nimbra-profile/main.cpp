@@ -8,27 +8,60 @@
 #include <string>
 #include <vector>
 
+#include "platform/module_path.h"
 #include "report_text.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: nimbra-profile check [--json] FILE...\n"
+    "       nimbra-profile which [--bridge-dir FOLDER] [AIRCRAFT]\n"
     "Reads each profile as the bridge reads it and reports the load error (with line and column),\n"
     "every LED entry (accepted or passed over, and why) with its conditions, the variables the\n"
     "bridge would register, the gate, positions bound twice, and the unit's grid.\n"
     "--json prints one JSON object per file, one per line.\n"
     "Exit status: 0 clean, 1 warnings (something is passed over or will not work),\n"
-    "2 errors (a file does not load, or a usage error).\n";
+    "2 errors (a file does not load, or a usage error).\n"
+    "which: for the aircraft file as the simulator reports it (none: before any aircraft), the\n"
+    "keys it is known by, every place the bridge looks for its LOCAL profile (found or absent)\n"
+    "and the profile it would load, LOCAL or GLOBAL. The bridge lies in FOLDER (default: the\n"
+    "folder of this program).\n";
 
 // The supported unit's LED limits, as the bridge's device list gives them
 // (src/app/bridge_app.cpp): bytes 1 to 4, bits 0 to 3 in byte 4.
 constexpr std::uint32_t kLastByteIndex = 4;
 constexpr std::uint32_t kLastByteMaxBit = 3;
+// The supported unit's name, the stem of its profile files (same list).
+constexpr const char* kUnitName = "Velk_Throttle";
+
+int Which(int argc, char** argv) {
+  std::string bridgeFolder = platform::ExecutableDirectory();
+  std::vector<std::string> rest;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--bridge-dir" && i + 1 < argc) {
+      bridgeFolder = argv[++i];
+      if (!bridgeFolder.empty() && bridgeFolder.back() != '/' && bridgeFolder.back() != '\\') {
+        bridgeFolder += bridgeFolder.find('\\') != std::string::npos ? '\\' : '/';
+      }
+    } else {
+      rest.push_back(arg);
+    }
+  }
+  if (rest.size() > 1) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string report = WhichReport(rest.empty() ? nullptr : &rest[0], bridgeFolder, kUnitName);
+  std::fwrite(report.data(), 1, report.size(), stdout);
+  std::fflush(stdout);
+  return 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "which") return Which(argc, argv);
   std::vector<std::string> files;
   bool json = false;
   bool check = false;

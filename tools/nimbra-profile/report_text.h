@@ -18,3 +18,8 @@ const char* DatumTypeName(const VariableDatum& datum);
 std::string TextReport(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit);
 // The same as one JSON object.
 std::string JsonReport(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit);
+
+// What `which` prints for `aircraft` (null: no aircraft reported yet), the
+// bridge lying in `bridgeFolder` (with its trailing separator) and the unit
+// `unitName`: keys, every LOCAL candidate found or absent, and the choice.
+std::string WhichReport(const std::string* aircraft, const std::string& bridgeFolder, const std::string& unitName);

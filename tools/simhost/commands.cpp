@@ -173,10 +173,16 @@ CommandRunner::Result CommandRunner::Execute(const std::string& line, std::strin
     return Result::Ok;
   }
   if (cmd == "aircraft") {
-    std::string path = RestOfLine(line, 1);
-    if (path.empty()) return usage("aircraft PATH");
+    // A '|' never occurs in a Windows path: it parts the event's string from
+    // the answer's, each quoted or not.
+    const std::size_t bar = line.find('|');
+    const bool withState = bar != std::string::npos;
+    const std::string path = RestOfLine(line.substr(0, bar), 1);
+    const std::string state = withState ? RestOfLine(line.substr(bar + 1), 0) : std::string();
+    if (path.empty() && !withState) return usage("aircraft PATH | aircraft EVENT | STATE");
     if (!host_.ClientConnected()) return fail("aircraft: no client connected");
     if (!host_.SendAircraftLoaded(path)) return fail("aircraft: the client has not subscribed to \"AircraftLoaded\"");
+    if (withState) return sent(host_.SendSystemState(0, 0, 0.0f, state));
     return Result::Ok;
   }
   if (cmd == "system-state") {

@@ -2,6 +2,7 @@
 // would open a folder here (and block on a pipe), which Windows never does.
 #include "platform/file_access.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +50,23 @@ bool QueryFileSize32(const std::string& path, std::int32_t* size) {
   if (::stat(NativePath(path).c_str(), &status) != 0) return false;
   if (status.st_size < 0 || status.st_size > std::numeric_limits<std::int32_t>::max()) return false;
   *size = static_cast<std::int32_t>(status.st_size);
+  return true;
+}
+
+bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries) {
+  const std::string native = NativePath(path);
+  DIR* folder = ::opendir(native.c_str());
+  if (folder == nullptr) return false;
+  entries->clear();
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    // Follows links, as opening a path below the folder would.
+    struct stat status;
+    const std::string full = native + (native.empty() || native.back() == '/' ? "" : "/") + name;
+    entries->push_back({name, ::stat(full.c_str(), &status) == 0 && S_ISDIR(status.st_mode)});
+  }
+  ::closedir(folder);
   return true;
 }
 

@@ -26,4 +26,6 @@ std::string ModuleDirectory() {
   }
 }
 
+std::string ExecutableDirectory() { return ModuleDirectory(); }
+
 }  // namespace platform

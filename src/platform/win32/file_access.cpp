@@ -2,6 +2,8 @@
 // size makes the query fail for files of 2 GiB and more.
 #include "platform/file_access.h"
 
+#include <windows.h>
+
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -17,6 +19,23 @@ bool QueryFileSize32(const std::string& path, std::int32_t* size) {
   struct _stat64i32 status;
   if (_stat64i32(path.c_str(), &status) != 0) return false;
   *size = static_cast<std::int32_t>(status.st_size);
+  return true;
+}
+
+bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries) {
+  std::string pattern = path;
+  if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+  pattern += '*';
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  entries->clear();
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    entries->push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
   return true;
 }
 

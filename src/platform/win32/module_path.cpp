@@ -6,9 +6,9 @@
 
 namespace platform {
 
-std::string ModuleDirectory() {
-  HMODULE module = GetModuleHandleA("Nimbra_Bridge.exe");
-  if (module == nullptr) return std::string();
+namespace {
+
+std::string FolderOf(HMODULE module) {
   char buffer[MAX_PATH];
   const DWORD length = GetModuleFileNameA(module, buffer, MAX_PATH);
   if (length == 0) return std::string();
@@ -17,5 +17,15 @@ std::string ModuleDirectory() {
   if (slash == std::string::npos) return std::string();
   return path.substr(0, slash + 1);
 }
+
+}  // namespace
+
+std::string ModuleDirectory() {
+  HMODULE module = GetModuleHandleA("Nimbra_Bridge.exe");
+  if (module == nullptr) return std::string();
+  return FolderOf(module);
+}
+
+std::string ExecutableDirectory() { return FolderOf(nullptr); }
 
 }  // namespace platform

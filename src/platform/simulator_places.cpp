@@ -1,0 +1,97 @@
+// Reading the package root out of a simulator's `UserCfg.opt`. The file is
+// the simulator's own and may be in any state, so every shape it can take
+// ends in "no root" rather than in a guess.
+#include "platform/simulator_places.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/file_access.h"
+
+namespace platform {
+namespace {
+
+// Far more than any real `UserCfg.opt`; a larger file is not one.
+constexpr std::size_t kMaxUserCfgBytes = 1 << 20;
+
+bool ReadWhole(const std::string& path, std::string* bytes) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileForReading(path), &std::fclose);
+  if (!file) return false;
+  bytes->clear();
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) {
+    bytes->append(buffer, got);
+    if (bytes->size() > kMaxUserCfgBytes) return false;
+  }
+  return std::ferror(file.get()) == 0;
+}
+
+// UTF-16 (either byte order, with its mark) to narrow text; false when a
+// character is not ASCII, since the path would then be guessed.
+bool NarrowUtf16(const std::string& bytes, bool bigEndian, std::string* text) {
+  text->clear();
+  for (std::size_t at = 2; at + 1 < bytes.size(); at += 2) {
+    const unsigned char high = static_cast<unsigned char>(bytes[bigEndian ? at : at + 1]);
+    const unsigned char low = static_cast<unsigned char>(bytes[bigEndian ? at + 1 : at]);
+    if (high != 0 || low >= 0x80) return false;
+    text->push_back(static_cast<char>(low));
+  }
+  return true;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+bool StartsWithNoCase(const std::string& text, std::size_t at, const char* word) {
+  for (; *word != '\0'; ++word, ++at) {
+    if (at >= text.size()) return false;
+    char c = text[at];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    char w = *word;
+    if (w >= 'A' && w <= 'Z') w = static_cast<char>(w - 'A' + 'a');
+    if (c != w) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadInstalledPackagesPath(const std::string& file, std::string* root) {
+  std::string bytes;
+  if (!ReadWhole(file, &bytes)) return false;
+  std::string text;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    if (!NarrowUtf16(bytes, false, &text)) return false;
+  } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
+             static_cast<unsigned char>(bytes[1]) == 0xFF) {
+    if (!NarrowUtf16(bytes, true, &text)) return false;
+  } else {
+    text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
+  }
+  static constexpr char kKey[] = "InstalledPackagesPath";
+  std::size_t lineStart = 0;
+  while (lineStart < text.size()) {
+    std::size_t lineEnd = text.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = text.size();
+    std::size_t at = lineStart;
+    while (at < lineEnd && IsBlank(text[at])) ++at;
+    const std::size_t afterKey = at + sizeof(kKey) - 1;
+    if (StartsWithNoCase(text, at, kKey) && afterKey < lineEnd && IsBlank(text[afterKey])) {
+      std::size_t begin = afterKey;
+      std::size_t end = lineEnd;
+      while (begin < end && IsBlank(text[begin])) ++begin;
+      while (end > begin && IsBlank(text[end - 1])) --end;
+      if (end - begin >= 2 && text[begin] == '"' && text[end - 1] == '"') {
+        ++begin;
+        --end;
+      }
+      if (begin == end || text.find('\0', begin) < end) return false;
+      *root = text.substr(begin, end - begin);
+      return true;
+    }
+    lineStart = lineEnd + 1;
+  }
+  return false;
+}
+
+}  // namespace platform

@@ -1,0 +1,56 @@
+// Where a device's LOCAL profile is looked for, in order: the folder of the
+// aircraft's file as the simulator reports it, the pilot's own per-aircraft
+// folder beside the executable, and the aircraft's folder inside each of the
+// simulator's packages. Today's simulators report a path inside their
+// virtual file system (or into a package the pilot cannot edit), so the
+// first place alone finds nothing for them; the other two are where a pilot
+// can keep a profile. Every place is looked at afresh on each reload.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The name of a per-aircraft profile folder, beside the aircraft's file and
+// beside the executable alike.
+inline constexpr char kAircraftProfilesFolder[] = "corvane_profiles";
+
+// The names an aircraft is known by, most particular first: for a modular
+// aircraft (`...\<airframe>\presets\<maker>\<preset>\config\aircraft.cfg`)
+// the preset, then the airframe; otherwise the folder holding the file.
+// Only the part from `SimObjects\` on counts (any case, either slash), so the
+// relative and absolute forms of one aircraft give the same keys. Keys that
+// could lead out of a folder (".", "..", a drive) are left out.
+std::vector<std::string> AircraftKeys(const std::string& reportedFile);
+
+// The aircraft's folder (with its trailing backslash) out of its profile
+// folder; empty when the profile folder is empty or not one built from an
+// aircraft's path.
+std::string AircraftFolderOf(const std::string& aircraftProfileDir);
+
+// Where one candidate file was looked for.
+enum class CandidateKind { AircraftFolder, OwnFolder, Package };
+
+struct ProfileCandidate {
+  CandidateKind kind = CandidateKind::AircraftFolder;
+  std::string path;   // as looked for (a package folder's candidate has "*" for the package)
+  std::string found;  // the file that exists, in the case it has on disk; empty when absent
+};
+
+// What the lookup is given: all of it values, none read here.
+// The aircraft is known by its profile folder alone (the folder of its file
+// with "corvane_profiles\" appended, or empty): keys and the path inside a
+// package come from the folders in it.
+struct LocalProfileQuery {
+  std::string fileName;                   // the device's profile file name
+  std::string aircraftProfileDir;         // the aircraft's own profile folder, possibly empty
+  std::string ownFolderBase;              // the executable's folder
+  std::vector<std::string> packageRoots;  // the simulator's package roots, in order
+};
+
+// The candidates in lookup order; with `firstOnly` the list ends at the
+// first file found (what a reload needs), else every candidate is checked.
+std::vector<ProfileCandidate> LocalProfileCandidates(const LocalProfileQuery& query, bool firstOnly);
+
+// The package roots: `packagesPath` when the pilot set one, else the
+// `InstalledPackagesPath` of each simulator found on this machine.
+std::vector<std::string> PackageRoots(const std::string& packagesPath);
