@@ -18,8 +18,8 @@ source "$(dirname "$0")/lib.sh"  # preload_list
 preload=$(preload_list "$bridge" "$unit")
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-"$demo_tool" --plain --bridge "$bridge" --unit "$preload" --scenario "$demo/circuit.scenario" --aircraft "$demo/aircraft" \
-  --profile "$demo/aircraft/Demo_Trainer/corvane_profiles/Velk_Throttle_Config.json" >"$out" 2>&1
+"$demo_tool" --plain --bridge "$bridge" --unit "$preload" --scenario "$demo/circuit.scenario" \
+  --own-profiles "$demo/corvane_profiles" --profile "$demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json" >"$out" 2>&1
 code=$?
 checks=0
 failures=0

@@ -28,16 +28,19 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr const char* kUsage =
-    "usage: nimbra-demo --bridge EXE --unit LIBVIRTUAL_UNIT --scenario FILE --aircraft FOLDER --profile FILE [--plain]\n"
+    "usage: nimbra-demo --bridge EXE --unit LIBVIRTUAL_UNIT --scenario FILE --profile FILE\n"
+    "                   [--aircraft FOLDER] [--own-profiles FOLDER] [--plain]\n"
     "Plays the scenario FILE against the bridge EXE (with LIBVIRTUAL_UNIT, an absolute path, preloaded\n"
     "as the unit).\n"
-    "${AIRCRAFT} in the scenario stands for FOLDER; the panel's labels come from the profile FILE.\n"
+    "${AIRCRAFT} in the scenario stands for the --aircraft FOLDER; the panel's labels come from the\n"
+    "profile FILE. With --own-profiles the bridge runs as a copy whose corvane_profiles folder (the\n"
+    "pilot's own per-aircraft profiles) is FOLDER.\n"
     "--plain prints lines instead of redrawing the screen (the default without a terminal).\n"
     "Exit status: 0 when every expectation was met and the bridge exited with 0, 1 otherwise,\n"
     "2 for a usage error.\n";
 
 struct Options {
-  std::string bridge, unit, scenario, aircraft, profile;
+  std::string bridge, unit, scenario, aircraft, profile, ownProfiles;
   bool plain = false;
 };
 
@@ -53,12 +56,13 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       options->plain = true;
     } else if (!((arg == "--bridge" && value(&options->bridge)) || (arg == "--unit" && value(&options->unit)) ||
                  (arg == "--scenario" && value(&options->scenario)) ||
-                 (arg == "--aircraft" && value(&options->aircraft)) || (arg == "--profile" && value(&options->profile)))) {
+                 (arg == "--aircraft" && value(&options->aircraft)) || (arg == "--profile" && value(&options->profile)) ||
+                 (arg == "--own-profiles" && value(&options->ownProfiles)))) {
       return false;
     }
   }
   return !options->bridge.empty() && !options->unit.empty() && !options->scenario.empty() &&
-         !options->aircraft.empty() && !options->profile.empty();
+         !options->profile.empty();
 }
 
 // A folder as a simulator under Wine reports it: "Z:" and backslashes.
@@ -174,18 +178,35 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // The pilot's own profile folder lies beside the executable: a copy of
+  // the bridge in the work folder gets one.
+  std::string bridgeExecutable = fs::absolute(options.bridge).string();
+  if (!options.ownProfiles.empty()) {
+    std::error_code failed;
+    const fs::path copy = work / "Nimbra_Bridge";
+    fs::copy_file(options.bridge, copy, failed);
+    if (!failed) fs::create_directory_symlink(fs::absolute(options.ownProfiles), work / "corvane_profiles", failed);
+    if (failed) {
+      std::cerr << "nimbra-demo: cannot set up the bridge's own profile folder: " << failed.message() << "\n";
+      host.Stop();
+      fs::remove_all(work, failed);
+      return 2;
+    }
+    bridgeExecutable = copy.string();
+  }
+
   demo::BridgeProcess bridge;
   // --unit is the preload list as given (a sanitizer runtime may come first).
   const std::vector<std::string> environment = {"LD_PRELOAD=" + options.unit,
                                                 "VIRTUAL_UNIT_REPORTS=" + (work / "reports").string(),
                                                 "HOME=" + work.string()};
-  if (!bridge.Start(fs::absolute(options.bridge).string(), work.string(), environment, (work / "bridge.err").string(),
+  if (!bridge.Start(bridgeExecutable, work.string(), environment, (work / "bridge.err").string(),
                     &error)) {
     std::cerr << "nimbra-demo: " << error << "\n";
     return 2;
   }
 
-  demo::Scenario scenario(host, unit, lines, WindowsPath(options.aircraft));
+  demo::Scenario scenario(host, unit, lines, options.aircraft.empty() ? std::string() : WindowsPath(options.aircraft));
   scenario.Start();
   Seen seen;
   if (!options.plain) std::cout << "\x1b[2J";
