@@ -8,7 +8,10 @@
 #    menu's reload ignored while the simulation does not run;
 #  - the named-mutex handshake driven by nimbra-reload.exe, both outcomes;
 #  - the product itself: it connects, subscribes, adds its menu, goes on past
-#    the HID box (wine's hidapi cannot start), reloads the GLOBAL profile.
+#    the HID box (wine's hidapi cannot start), reloads the GLOBAL profile;
+#  - the test build with a UserCfg.opt in the prefix's roaming application
+#    data (as MSFS 2020 from Steam keeps it) naming a package root: the
+#    profile inside a Community package is loaded as LOCAL.
 # Every bridge exits with 0 when simhost.exe closes.
 # Usage: test_bridge_under_wine.sh TEST_BRIDGE PRODUCT SIMHOST NIMBRA_RELOAD
 set -u
@@ -152,5 +155,28 @@ for line in 'subscription: event 1 "Sim"' 'subscription: event 5 "AircraftLoaded
             'Velk_Throttle - Show Bindings [9]' "$(reloaded 1 GLOBAL "Global Demo")"; do
   check product "simhost shows: $line" has product.host "$line"
 done
+
+# ---- A Community package found through the simulator's UserCfg.opt
+appdata=$(winepath -u "$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
+simulator_folder="$appdata/Microsoft Flight Simulator"
+if [ -n "$appdata" ] && [ ! -e "$simulator_folder/UserCfg.opt" ]; then
+  jet="Wine_Jet_$$"
+  mkdir -p "$simulator_folder" "$work/msfs/Community/some-jet/SimObjects/Airplanes/$jet/corvane_profiles"
+  printf '{ "SaveName": "Package Demo", "LEDs": [] }' \
+    >"$work/msfs/Community/some-jet/SimObjects/Airplanes/$jet/corvane_profiles/Velk_Throttle_Config.json"
+  printf 'Version 1\r\nInstalledPackagesPath "%s"\r\n' "$(win "$work/msfs")" >"$simulator_folder/UserCfg.opt"
+  run package test pipe "wait client 30000
+wait 9 messages 10000
+aircraft SimObjects\\Airplanes\\$jet\\aircraft.CFG
+sleep 600
+show texts
+close
+wait disconnect 10000"
+  rm -f "$simulator_folder/UserCfg.opt"
+  rmdir "$simulator_folder" 2>/dev/null
+  check package "the package's profile is LOCAL" has package.host "$(reloaded 0 LOCAL "Package Demo")"
+else
+  check package "the prefix's roaming folder is known and holds no UserCfg.opt of its own ($simulator_folder)" false
+fi
 
 e2e_finish
