@@ -60,7 +60,8 @@ bool ReadInstalledPackagesPath(const std::string& file, std::string* root) {
   std::string bytes;
   if (!ReadWhole(file, &bytes)) return false;
   std::string text;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
     if (!NarrowUtf16(bytes, false, &text)) return false;
   } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
              static_cast<unsigned char>(bytes[1]) == 0xFF) {

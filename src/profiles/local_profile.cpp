@@ -16,8 +16,8 @@ namespace {
 
 // The package folders below a root, Community ones first; a folder that does
 // not exist on this simulator is simply absent.
-constexpr const char* kPackageFolders[] = {"Community", "Community2024", "Official\\OneStore",
-                                           "Official\\Steam", "Official2024", "Official2020"};
+constexpr const char* kPackageFolders[] = {"Community",       "Community2024", "Official\\OneStore",
+                                           "Official\\Steam", "Official2024",  "Official2020"};
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -211,7 +211,8 @@ std::vector<ProfileCandidate> LocalProfileCandidates(const LocalProfileQuery& qu
   inPackage.push_back(query.fileName);
   for (const std::string& root : query.packageRoots) {
     for (const char* packageFolder : kPackageFolders) {
-      ProfileCandidate package{CandidateKind::Package, JoinAll(Join(JoinAll(root, SplitPieces(packageFolder)), "*"), inPackage), {}};
+      ProfileCandidate package{
+          CandidateKind::Package, JoinAll(Join(JoinAll(root, SplitPieces(packageFolder)), "*"), inPackage), {}};
       std::string folder;
       if (ResolveFolder(root, SplitPieces(packageFolder), &folder)) {
         for (const std::string& name : Packages(folder)) {

@@ -80,7 +80,7 @@ struct UserCfgCase {
   const char* what;
   std::string content;  // empty with `noFile`: no file at all
   bool noFile;
-  const char* root;     // null: no root
+  const char* root;  // null: no root
 };
 
 std::string Utf16Le(const std::string& text) {
@@ -171,17 +171,27 @@ TEST(LocalProfileCandidates, PicksTheFirstFileInLookupOrderAndNothingOutside) {
   }
   const LookupCase cases[] = {
       {"the aircraft's own folder wins over the own folder", partsReported, {msfs}, "parts"},
-      {"the own folder, key matched without regard to case", "SimObjects\\Airplanes\\c172\\aircraft.CFG", {msfs},
+      {"the own folder, key matched without regard to case",
+       "SimObjects\\Airplanes\\c172\\aircraft.CFG",
+       {msfs},
        "own c172"},
-      {"the airframe key when the preset has none", "SimObjects\\Airplanes\\AIRFRAME\\presets\\m\\cargo\\config\\aircraft.cfg",
-       {msfs}, "own airframe"},
-      {"a Community package in name order, pieces in any case", "SimObjects\\Airplanes\\JET\\aircraft.cfg", {msfs},
+      {"the airframe key when the preset has none",
+       "SimObjects\\Airplanes\\AIRFRAME\\presets\\m\\cargo\\config\\aircraft.cfg",
+       {msfs},
+       "own airframe"},
+      {"a Community package in name order, pieces in any case",
+       "SimObjects\\Airplanes\\JET\\aircraft.cfg",
+       {msfs},
        "community b"},
       {"an official package", "simobjects\\airplanes\\officialonly\\aircraft.cfg", {msfs}, "official only"},
       {"the absolute form gives the same package path",
-       "c:\\x\\streamedpackages\\p\\content\\SimObjects\\Airplanes\\Jet\\aircraft.cfg", {msfs}, "community b"},
-      {"the first root that has it", "SimObjects\\Airplanes\\Jet\\aircraft.cfg",
-       {(t.path() / "nowhere").string(), (t.path() / "afile").string(), msfs}, "community b"},
+       "c:\\x\\streamedpackages\\p\\content\\SimObjects\\Airplanes\\Jet\\aircraft.cfg",
+       {msfs},
+       "community b"},
+      {"the first root that has it",
+       "SimObjects\\Airplanes\\Jet\\aircraft.cfg",
+       {(t.path() / "nowhere").string(), (t.path() / "afile").string(), msfs},
+       "community b"},
       {"no roots", "SimObjects\\Airplanes\\Jet\\aircraft.cfg", {}, nullptr},
       {"a key .. never reaches the bridge's folder", "SimObjects\\Airplanes\\..\\aircraft.cfg", {msfs}, nullptr},
       {"a .. as the folder holding the file", "SimObjects\\Airplanes\\Escaped\\..\\aircraft.cfg", {msfs}, nullptr},

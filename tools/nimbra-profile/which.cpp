@@ -1,8 +1,6 @@
 // `nimbra-profile which`: where the bridge looks for a device's LOCAL profile
 // for one reported aircraft, what it finds there and what it would load. It
 // runs the bridge's own lookup, so what it prints is what the bridge does.
-#include "report_text.h"
-
 #include <cstdio>
 
 #include "app/aircraft_dir.h"
@@ -10,14 +8,18 @@
 #include "app/settings.h"
 #include "platform/file_access.h"
 #include "profiles/local_profile.h"
+#include "report_text.h"
 
 namespace {
 
 const char* KindText(CandidateKind kind) {
   switch (kind) {
-    case CandidateKind::AircraftFolder: return "aircraft's folder";
-    case CandidateKind::OwnFolder: return "own folder";
-    case CandidateKind::Package: return "package";
+    case CandidateKind::AircraftFolder:
+      return "aircraft's folder";
+    case CandidateKind::OwnFolder:
+      return "own folder";
+    case CandidateKind::Package:
+      return "package";
   }
   return "";
 }
@@ -32,7 +34,8 @@ std::string WhichReport(const std::string* aircraft, const std::string& bridgeFo
 
   std::string report = "aircraft: " + (aircraft != nullptr ? "\"" + *aircraft + "\"" : std::string("none")) + "\n";
   std::string keys;
-  for (const std::string& key : AircraftKeys(AircraftFolderOf(aircraftProfileDir))) keys += (keys.empty() ? "" : ", ") + key;
+  for (const std::string& key : AircraftKeys(AircraftFolderOf(aircraftProfileDir)))
+    keys += (keys.empty() ? "" : ", ") + key;
   report += "keys: " + (keys.empty() ? std::string("none") : keys) + "\n";
   std::string roots;
   for (const std::string& root : query.packageRoots) roots += (roots.empty() ? "" : ", ") + root;

@@ -2,8 +2,8 @@
 // roaming application data folders, for every way the simulators are sold.
 #include "platform/simulator_places.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 namespace platform {
 namespace {
