@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "support/transport_probe.h"
+#include "simlink/transport_probe_testing.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "app/process_state.h"
 #include "devices/hid_device.h"
 #include "devices/supported_unit.h"
-#include "support/transport_probe.h"
+#include "simlink/transport_probe_testing.h"
 #include "variables/variable_registry.h"
 #include "virtual_unit.h"
 

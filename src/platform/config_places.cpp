@@ -1,13 +1,11 @@
-// The override of the configuration places in front of the system's folders.
+// The configuration places: the system's folders, unless the testing library
+// has put folders of its own in their place.
 #include "platform/config_places.h"
 
-#include <mutex>
+#include "platform/config_places_internal.h"
 
 namespace platform {
 namespace {
-
-std::mutex overrideLock;
-std::optional<ConfigPlaceFolders> overrideFolders;
 
 std::size_t PlaceIndex(ConfigPlace place) {
   switch (place) {
@@ -20,27 +18,27 @@ std::size_t PlaceIndex(ConfigPlace place) {
 
 }  // namespace
 
+namespace detail {
+
+ConfigPlaceFoldersSlot& ConfigPlaceFoldersOverride() {
+  static ConfigPlaceFoldersSlot slot;
+  return slot;
+}
+
+}  // namespace detail
+
 bool ConfigPlaceFolder(ConfigPlace place, std::string* folder) {
   {
-    std::lock_guard<std::mutex> lock(overrideLock);
-    if (overrideFolders) {
-      const std::optional<std::string>& chosen = (*overrideFolders)[PlaceIndex(place)];
+    detail::ConfigPlaceFoldersSlot& slot = detail::ConfigPlaceFoldersOverride();
+    std::lock_guard<std::mutex> lock(slot.lock);
+    if (slot.folders) {
+      const std::optional<std::string>& chosen = (*slot.folders)[PlaceIndex(place)];
       if (!chosen) return false;
       *folder = *chosen;
       return true;
     }
   }
   return detail::SystemConfigPlaceFolder(place, folder);
-}
-
-void OverrideConfigPlaceFolders(const ConfigPlaceFolders& folders) {
-  std::lock_guard<std::mutex> lock(overrideLock);
-  overrideFolders = folders;
-}
-
-void ClearConfigPlaceFoldersOverride() {
-  std::lock_guard<std::mutex> lock(overrideLock);
-  overrideFolders.reset();
 }
 
 }  // namespace platform

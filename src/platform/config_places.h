@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <string>
 
 namespace platform {
@@ -21,15 +20,8 @@ bool ConfigPlaceFolder(ConfigPlace place, std::string* folder);
 // Joins a folder and a file name as the system does; false when it cannot.
 bool CombinePath(const std::string& folder, const std::string& file, std::string* path);
 
-// Process-wide replacement of the three folders, in kConfigPlaceOrder order,
-// so that tests read files from folders of their own (nullopt: the place
-// cannot be obtained). Paths are still joined with CombinePath.
-using ConfigPlaceFolders = std::array<std::optional<std::string>, 3>;
-void OverrideConfigPlaceFolders(const ConfigPlaceFolders& folders);
-void ClearConfigPlaceFoldersOverride();
-
 namespace detail {
-// The system's answer for one place, behind the override.
+// The system's answer for one place, behind the stand-in folders that tests set.
 bool SystemConfigPlaceFolder(ConfigPlace place, std::string* folder);
 }  // namespace detail
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 
 #include "platform/io.h"
@@ -14,12 +13,16 @@ namespace platform {
 // Longest value read, in bytes including its terminating zero.
 inline constexpr std::size_t kRegisteredPortBytes = 20;
 
+// The value (Windows) or environment variable (POSIX) that holds a family's port.
+inline const char* RegisteredPortName(AddressFamily family) {
+  return family == AddressFamily::IPv4 ? "SimConnect_Port_IPv4" : "SimConnect_Port_IPv6";
+}
+
+// The user's registry key that holds the values on Windows.
+inline constexpr char kRegisteredPortsKey[] = "SOFTWARE\\Microsoft\\Microsoft Games\\KittyHawk";
+
 // The registered port text for the family; empty when there is none or it
 // does not fit in kRegisteredPortBytes.
 std::string ReadRegisteredPort(AddressFamily family);
-
-// For tests: sets (or, with nullopt, removes) the registered port of a family.
-// False when the system refused.
-bool WriteRegisteredPort(AddressFamily family, const std::optional<std::string>& port);
 
 }  // namespace platform

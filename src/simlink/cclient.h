@@ -100,7 +100,7 @@ class CClient {
 
  private:
   friend void OnIoCompleted(std::uint32_t status, std::uint32_t bytes, platform::OverlappedStorage* overlapped);
-  friend class TransportProbe;  // tests
+  friend class TransportProbe;  // the testing library
 
   void Attach(platform::IoHandle handle, std::uint32_t maxReceiveSize, bool disableNagle);
   void PostRead();

@@ -40,7 +40,6 @@ class ClientClient : public CClient {
   bool Flush();
 
   std::uint32_t lastSendId() const { return lastSendId_; }
-  void setLastSendIdForTest(std::uint32_t id) { lastSendId_ = id; }
 
   // ---- dispatch ----
   DispatchProc defaultDispatch = nullptr;
@@ -71,6 +70,7 @@ class ClientClient : public CClient {
   bool HoldReading() override;
 
  private:
+  friend class TransportProbe;  // the testing library
   void Notify();
 
   std::array<std::uint8_t, kSendBufferSize> sendBuffer_{};

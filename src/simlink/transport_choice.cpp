@@ -10,21 +10,19 @@
 #include <utility>
 
 #include "platform/registry_ports.h"
-#include "simlink/connection_attempts.h"
+#include "simlink/connection_attempts_internal.h"
 #include "simlink/link_config.h"
 #include "simlink/socket_library.h"
 
 namespace simlink {
 namespace {
 
-std::mutex observerLock;
-ConnectionAttemptObserver observer;
-
 void Report(const ConnectionAttempt& attempt) {
   ConnectionAttemptObserver current;
   {
-    std::lock_guard<std::mutex> lock(observerLock);
-    current = observer;
+    detail::ConnectionAttemptSlot& slot = detail::ConnectionAttemptObserverSlot();
+    std::lock_guard<std::mutex> lock(slot.lock);
+    current = slot.observer;
   }
   if (current) current(attempt);
 }
@@ -47,10 +45,14 @@ ClientClient* Attempt(TransportKind kind, platform::AddressFamily family, const 
 
 }  // namespace
 
-void SetConnectionAttemptObserver(ConnectionAttemptObserver next) {
-  std::lock_guard<std::mutex> lock(observerLock);
-  observer = std::move(next);
+namespace detail {
+
+ConnectionAttemptSlot& ConnectionAttemptObserverSlot() {
+  static ConnectionAttemptSlot slot;
+  return slot;
 }
+
+}  // namespace detail
 
 ChooseResult ChooseAndConnect(std::uint32_t configIndex, ClientClient** out) {
   *out = nullptr;

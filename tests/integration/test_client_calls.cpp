@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/link_session.h"
+#include "simlink/transport_probe_testing.h"
 #include "support/own_pipe.h"
 
 using namespace testsupport;
@@ -183,7 +184,7 @@ TEST_F(ClientCalls, SendIdentifiersRunOnAndSkipAfterARefusedString) {
 }
 
 TEST_F(ClientCalls, IdentifiersWrapFromTheTopToOne) {
-  static_cast<simlink::ClientClient*>(handle)->setLastSendIdForTest(0xFFFFFFFE);
+  simlink::TransportProbe::SetLastSendId(*static_cast<simlink::ClientClient*>(handle), 0xFFFFFFFE);
   ASSERT_EQ(SimConnect_MenuDeleteItem(handle, 6), S_OK);
   ASSERT_EQ(SimConnect_MenuDeleteItem(handle, 6), S_OK);
   ASSERT_EQ(SimConnect_MenuDeleteItem(handle, 6), S_OK);

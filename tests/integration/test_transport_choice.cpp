@@ -16,24 +16,17 @@
 #include <vector>
 
 #include "platform/config_places.h"
-#include "platform/registry_ports.h"
-#include "platform/tcp_nodelay_probe.h"
+#include "platform/registry_ports_testing.h"
+#include "platform/tcp_nodelay_testing.h"
 #include "sim_host.h"
 #include "simlink/client_client.h"
-#include "simlink/connection_attempts.h"
+#include "simlink/connection_attempts_testing.h"
 #include "simlink/link_config.h"
 #include "simlink/simconnect.h"
+#include "simlink/transport_probe_testing.h"
 #include "support/config_places.h"
 #include "support/link_session.h"
 #include "support/own_pipe.h"
-
-namespace simlink {
-// Reaches the socket behind a connection for the TCP_NODELAY check.
-class TransportProbe {
- public:
-  static platform::IoHandle Handle(const CClient& client) { return client.handle_; }
-};
-}  // namespace simlink
 
 namespace {
 

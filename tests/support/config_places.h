@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/config_places.h"
-#include "platform/registry_ports.h"
+#include "platform/config_places_testing.h"
+#include "platform/registry_ports_testing.h"
 
 namespace testsupport {
 

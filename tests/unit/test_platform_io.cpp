@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/io.h"
-#include "platform/tcp_nodelay_probe.h"
+#include "platform/tcp_nodelay_testing.h"
 #include "simlink/simconnect.h"
 
 namespace {

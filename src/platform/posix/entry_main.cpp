@@ -1,4 +1,4 @@
 // POSIX entry point: arguments are ignored (the bridge takes no command line).
-#include "app/bridge_process.h"
+#include "app/run_bridge_process.h"
 
 int main() { return RunBridgeProcess(); }

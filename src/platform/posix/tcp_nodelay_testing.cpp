@@ -1,6 +1,6 @@
 // Finds this process's TCP socket connected to a given peer port among its
 // open descriptors and reads its TCP_NODELAY option.
-#include "platform/tcp_nodelay_probe.h"
+#include "platform/tcp_nodelay_testing.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

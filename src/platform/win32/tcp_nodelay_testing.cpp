@@ -1,5 +1,5 @@
 // Reads TCP_NODELAY of the socket behind an I/O handle.
-#include "platform/tcp_nodelay_probe.h"
+#include "platform/tcp_nodelay_testing.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -24,7 +24,8 @@ struct ConnectionAttempt {
 
 using ConnectionAttemptObserver = std::function<void(const ConnectionAttempt&)>;
 
-// Installs the process-wide observer; an empty one removes it.
+// Installs the process-wide observer; an empty one removes it. Only the
+// testing library defines it.
 void SetConnectionAttemptObserver(ConnectionAttemptObserver observer);
 
 }  // namespace simlink

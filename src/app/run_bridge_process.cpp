@@ -1,4 +1,4 @@
-#include "app/bridge_process.h"
+#include "app/run_bridge_process.h"
 
 #include <memory>
 
