@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/supported_unit.h"
 #include "report_text.h"
 
 namespace {
@@ -21,10 +22,9 @@ constexpr const char* kUsage =
     "Exit status: 0 clean, 1 warnings (something is passed over or will not work),\n"
     "2 errors (a file does not load, or a usage error).\n";
 
-// The supported unit's LED limits, as the bridge's device list gives them
-// (src/app/bridge_app.cpp): bytes 1 to 4, bits 0 to 3 in byte 4.
-constexpr std::uint32_t kLastByteIndex = 4;
-constexpr std::uint32_t kLastByteMaxBit = 3;
+// The supported unit's LED limits, as the bridge's device list gives them.
+constexpr auto kLastByteIndex = static_cast<std::uint32_t>(kSupportedUnitLastByteIndex);
+constexpr auto kLastByteMaxBit = static_cast<std::uint32_t>(kSupportedUnitLastByteMaxBit);
 
 }  // namespace
 
