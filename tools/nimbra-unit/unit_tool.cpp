@@ -155,6 +155,7 @@ std::string OpenHint(UnitIds pair) {
 int List(const Target& target, const Console& console) {
   if (hid_init() != 0) {
     console.err << "nimbra-unit: hidapi did not start (hid_init failed)\n";
+    hid_exit();  // frees what a half-done start left, as the bridge does
     return kUsageOrOpenError;
   }
   const UnitIds pair = target.settings.unit;
@@ -181,12 +182,13 @@ int List(const Target& target, const Console& console) {
 class OpenUnit {
  public:
   OpenUnit(UnitIds pair, const Console& console) : console_(console) {
+    // The library is shut down even after a failed start, as the bridge does.
+    initialised_ = true;
     if (hid_init() != 0) {
       console.err << "nimbra-unit: hidapi did not start (hid_init failed)\n";
       status_ = kUsageOrOpenError;
       return;
     }
-    initialised_ = true;
     hid_device_info* list = hid_enumerate(static_cast<unsigned short>(pair.vendorId),
                                           static_cast<unsigned short>(pair.productId));
     const hid_device_info* record = UnitRecord(list, pair);
