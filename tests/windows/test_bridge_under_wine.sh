@@ -8,7 +8,10 @@
 #    menu's reload ignored while the simulation does not run;
 #  - the named-mutex handshake driven by nimbra-reload.exe, both outcomes;
 #  - the product itself: it connects, subscribes, adds its menu, goes on past
-#    the HID box (wine's hidapi cannot start), reloads the GLOBAL profile.
+#    the HID box (wine's hidapi cannot start), reloads the GLOBAL profile;
+#  - the test build with Nimbra_Bridge.ini beside it (read through the
+#    system's profile calls): the named pair's unit lit, items 8 and 9; a bad
+#    value: the box, and the default pair looked for.
 # Every bridge exits with 0 when simhost.exe closes.
 # Usage: test_bridge_under_wine.sh TEST_BRIDGE PRODUCT SIMHOST NIMBRA_RELOAD
 set -u
@@ -152,5 +155,35 @@ for line in 'subscription: event 1 "Sim"' 'subscription: event 5 "AircraftLoaded
             'Velk_Throttle - Show Bindings [9]' "$(reloaded 1 GLOBAL "Global Demo")"; do
   check product "simhost shows: $line" has product.host "$line"
 done
+
+# ---- Nimbra_Bridge.ini naming the unit's pair, and a bad value
+export VIRTUAL_UNIT_SCRIPT='attach 16C0:05DF own/0'
+unit_session="wait client 30000
+wait 9 messages 10000
+$(aircraft Other)
+set \"GEAR HANDLE POSITION\" Bool 1
+sleep 600
+sim on
+event 6Hz
+pick 9
+sleep 300
+show menu
+close
+wait disconnect 10000"
+printf '[Unit]\r\nVendorId=0x16C0\r\nProductId=0x05DF\r\n' >"$work/test/Nimbra_Bridge.ini"
+run named test pipe "$unit_session"
+check named "the named pair's unit lit" grep -qx "$(report 3=80)" <(tr -d '\r' <"$work/named.reports")
+check named "items 8 and 9" bash -c "grep -qF 'Velk_Throttle - Reload Bindings [8]' '$work/named.host' &&
+  grep -qF 'Velk_Throttle - Hide Bindings [9]' '$work/named.host'"
+check named "no box" [ ! -s "$work/named.boxes" ]
+printf '[Unit]\r\nVendorId=0x16C0\r\nProductId=banana\r\n' >"$work/test/Nimbra_Bridge.ini"
+run bad test pipe "$unit_session"
+check bad "the settings box" grep -qF \
+  "NimbraBridge|Settings: $(win "$work/test/Nimbra_Bridge.ini"): [Unit] ProductId=banana is not a number from 1 to 0xFFFF. The unit 1209:0001 is used." \
+  "$work/bad.boxes"
+check bad "the named unit left alone" [ ! -s "$work/bad.reports" ]
+check bad "the menu all the same" has bad.host 'Velk_Throttle - Hide Bindings [9]'
+rm "$work/test/Nimbra_Bridge.ini"
+unset VIRTUAL_UNIT_SCRIPT
 
 e2e_finish
