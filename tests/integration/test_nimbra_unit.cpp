@@ -166,4 +166,17 @@ TEST_F(NimbraUnit, ListShowsEveryInterfaceAndMarksTheFirstOfThePair) {
                             "  16C0:05DF  \"\" \"\"  usage 0000:0000  interface 2  o/1\n");
 }
 
+// A settings file named relative to the working folder is that file, also
+// where the system's profile calls would look for a bare name elsewhere.
+TEST_F(NimbraUnit, ARelativeSettingsFileIsTakenFromTheWorkingFolder) {
+  std::ofstream(dir_ / "relative.ini", std::ios::binary) << kOtherPair;
+  const fs::path before = fs::current_path();
+  fs::current_path(dir_);
+  const nimbra_unit::Console console{out_, err_, [](unsigned) {}};
+  const int status = nimbra_unit::Run({"--settings", "relative.ini", "udev-rule"}, console);
+  fs::current_path(before);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out_.str().find("ATTRS{idVendor}==\"16c0\", ATTRS{idProduct}==\"05df\""), std::string::npos) << out_.str();
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <string>
 
 #include <hidapi.h>
@@ -301,7 +303,11 @@ int Run(const std::vector<std::string>& args, const Console& console) {
   Target target{SettingsFilePath(), {}};
   if (at < args.size() && args[at] == "--settings") {
     if (at + 1 >= args.size()) return UsageError(console, "--settings needs a FILE");
-    target.file = args[at + 1];
+    // Whole, as the bridge's own is: the Windows profile calls would look for
+    // a bare name in the system folder.
+    std::error_code error;
+    const std::filesystem::path whole = std::filesystem::absolute(args[at + 1], error);
+    target.file = error ? args[at + 1] : whole.string();
     at += 2;
   }
   if (at >= args.size()) return UsageError(console, "no command");
