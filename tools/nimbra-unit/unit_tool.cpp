@@ -46,8 +46,8 @@ std::string Usage() {
   return "usage: nimbra-unit [--settings FILE] COMMAND\n"
          "Finds, tests and switches the unit the bridge drives: the USB pair that the\n"
          "bridge's settings file (" + std::string(kSettingsFileName) +
-         " beside the program, [Unit] VendorId and ProductId)\nnames, else " + PairText(kDefaultUnitIds) +
-         ". The unit is opened as the bridge opens it: its first HID interface.\n"
+         " beside the program, [Unit] VendorId and\nProductId) names, else " + PairText(kDefaultUnitIds) +
+         ". The unit is opened as the bridge opens it:\nits first HID interface with that pair.\n"
          "Commands:\n"
          "  list               every HID interface on the machine, one a line: vendor:product,\n"
          "                     manufacturer and product, usage page:usage, interface number, path;\n"
