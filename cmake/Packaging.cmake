@@ -1,19 +1,24 @@
 # The release artefacts. Only the component "product" is packaged: the bridge,
-# the two tools for users (nimbra-reload, nimbra-profile), the sample GLOBAL
-# profile and the guides; simhost, virtual_unit, the demo and the test
+# the three tools for users (nimbra-reload, nimbra-profile, nimbra-unit), the
+# sample GLOBAL profile, the commented settings file and the guides; simhost, virtual_unit, the demo and the test
 # programs have no install rules in it and never reach a package.
 #   Windows (the windows preset): cpack -G ZIP, a folder Nimbra_Bridge-<version>-win64
-#     with Nimbra_Bridge.exe and the sample profile beside it.
+#     with Nimbra_Bridge.exe, the sample profile and the settings file beside it.
 #   Linux (the linux-release preset): cpack -G DEB, the package nimbra-bridge.
 # scripts/package builds both.
 set(_pkg ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 set(_sample ${CMAKE_CURRENT_SOURCE_DIR}/docs/examples/Velk_Throttle_Config.json)
 set(_product_tools nimbra-reload nimbra-profile)
+set(_settings ${_pkg}/Nimbra_Bridge.ini)
 
 if(WIN32)
   # The bridge finds its GLOBAL profile beside itself: both at the top.
-  install(TARGETS Nimbra_Bridge ${_product_tools} RUNTIME DESTINATION . COMPONENT product)
+  # nimbra-unit reads the settings file beside itself, as the bridge does.
+  install(TARGETS Nimbra_Bridge ${_product_tools} nimbra-unit RUNTIME DESTINATION . COMPONENT product)
   install(FILES ${_sample} DESTINATION . COMPONENT product)
+  # Every key commented out: as shipped it changes nothing.
+  configure_file(${_settings} ${CMAKE_CURRENT_BINARY_DIR}/packaging/Nimbra_Bridge.ini @ONLY NEWLINE_STYLE WIN32)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/Nimbra_Bridge.ini DESTINATION . COMPONENT product)
   # Texts with Windows line ends. The SimConnect.cfg example stays in
   # a folder of its own, so that it never applies by accident.
   configure_file(${_pkg}/windows/README.txt ${CMAKE_CURRENT_BINARY_DIR}/packaging/README.txt
@@ -22,7 +27,7 @@ if(WIN32)
                  @ONLY NEWLINE_STYLE WIN32)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/README.txt DESTINATION . COMPONENT product)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/SimConnect.cfg DESTINATION examples COMPONENT product)
-  install(FILES docs/profiles.md docs/connection.md docs/profile.schema.json
+  install(FILES docs/profiles.md docs/connection.md docs/unit.md docs/profile.schema.json
           DESTINATION docs COMPONENT product)
 
   # Not stripped: the zip holds the very executable that the tests ran.
@@ -35,7 +40,9 @@ else()
   # its GLOBAL profile is read beside it (the directory of /proc/self/exe, so
   # links to it are followed). That profile is a link to the configuration
   # file /etc/nimbra-bridge/Velk_Throttle_Config.json, which the administrator
-  # edits and which an upgrade keeps.
+  # edits and which an upgrade keeps; the settings file Nimbra_Bridge.ini the
+  # same way. nimbra-unit lives beside the bridge too, so that it reads the
+  # same settings, with a link in /usr/bin.
   set(_libdir lib/nimbra-bridge)
   set(_docdir share/doc/nimbra-bridge)
   set(_links ${CMAKE_CURRENT_BINARY_DIR}/packaging/links)
@@ -43,15 +50,17 @@ else()
   file(CREATE_LINK ../lib/nimbra-bridge/Nimbra_Bridge ${_links}/nimbra-bridge SYMBOLIC)
   # Relative, so that it also holds in a staging folder (DESTDIR).
   file(CREATE_LINK ../../../etc/nimbra-bridge/Velk_Throttle_Config.json ${_links}/Velk_Throttle_Config.json SYMBOLIC)
+  file(CREATE_LINK ../../../etc/nimbra-bridge/Nimbra_Bridge.ini ${_links}/Nimbra_Bridge.ini SYMBOLIC)
+  file(CREATE_LINK ../lib/nimbra-bridge/nimbra-unit ${_links}/nimbra-unit SYMBOLIC)
 
-  install(TARGETS Nimbra_Bridge RUNTIME DESTINATION ${_libdir} COMPONENT product)
-  install(FILES ${_links}/Velk_Throttle_Config.json DESTINATION ${_libdir} COMPONENT product)
-  install(FILES ${_sample} DESTINATION /etc/nimbra-bridge COMPONENT product)
+  install(TARGETS Nimbra_Bridge nimbra-unit RUNTIME DESTINATION ${_libdir} COMPONENT product)
+  install(FILES ${_links}/Velk_Throttle_Config.json ${_links}/Nimbra_Bridge.ini DESTINATION ${_libdir} COMPONENT product)
+  install(FILES ${_sample} ${_settings} DESTINATION /etc/nimbra-bridge COMPONENT product)
   install(TARGETS ${_product_tools} RUNTIME DESTINATION bin COMPONENT product)
-  install(FILES ${_links}/nimbra-bridge DESTINATION bin COMPONENT product)
+  install(FILES ${_links}/nimbra-bridge ${_links}/nimbra-unit DESTINATION bin COMPONENT product)
   install(FILES ${_pkg}/nimbra-bridge.service DESTINATION lib/systemd/user COMPONENT product)
   install(FILES ${_pkg}/70-nimbra-velk-throttle.rules DESTINATION lib/udev/rules.d COMPONENT product)
-  install(FILES ${_pkg}/debian/README docs/profiles.md docs/connection.md docs/profile.schema.json
+  install(FILES ${_pkg}/debian/README docs/profiles.md docs/connection.md docs/unit.md docs/profile.schema.json
           DESTINATION ${_docdir} COMPONENT product)
   install(FILES ${_pkg}/debian/SimConnect.cfg ${_sample} DESTINATION ${_docdir}/examples COMPONENT product)
 

@@ -8,6 +8,7 @@
 #include "devices/hid_device.h"
 #include "devices/supported_unit.h"
 #include "platform/sleep.h"
+#include "platform/stop_request.h"
 
 namespace {
 
@@ -27,10 +28,11 @@ bool OpenSimulator() {
 // Creates one device per supported unit, opens each and adds its menu
 // sub-items. A missing menu is reported, and the device is served all the same.
 void CreateDevices(const BridgeSettings& settings) {
-  deviceDescriptors.push_back({3, 4, "Velk_Throttle", settings.unit.productId, settings.unit.vendorId});
+  deviceDescriptors.push_back({kSupportedUnitLastByteMaxBit, kSupportedUnitLastByteIndex, kSupportedUnitName,
+                               settings.unit.productId, settings.unit.vendorId});
   for (const DeviceDescriptor& descriptor : deviceDescriptors) {
     devices.push_back(std::make_unique<HidDevice>(descriptor.vendorId, descriptor.productId, descriptor.name,
-                                                  descriptor.lastByteIndex, descriptor.lastByteMaxBit));
+                                                  descriptor.lastByteIndex, descriptor.lastByteMaxBit, settings.unit));
   }
   for (const auto& device : devices) {
     device->packagesPath = settings.packagesPath;
@@ -52,8 +54,9 @@ BridgeApp::BridgeApp() {
     return;
   }
   CreateDevices(settings);
+  // A lost link and a stop asked from outside end the loop alike.
   HRESULT result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
-  while (result >= 0) {
+  while (result >= 0 && !platform::StopRequested()) {
     platform::SleepMilliseconds(kDispatchPauseMs);
     result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
   }

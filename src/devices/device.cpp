@@ -5,22 +5,21 @@
 #include <utility>
 
 #include "app/process_state.h"
-#include "devices/supported_unit.h"
 #include "simlink/simconnect.h"
 
 namespace {
 
-std::int32_t TypeIdOf(std::int32_t vendorId, std::int32_t productId) {
-  return vendorId == kSupportedUnitVendorId && productId == kSupportedUnitProductId ? kSupportedUnitTypeId : 0;
+std::int32_t TypeIdOf(std::int32_t vendorId, std::int32_t productId, UnitIds supported) {
+  return UnitIds{vendorId, productId} == supported ? kSupportedUnitTypeId : 0;
 }
 
 }  // namespace
 
-Device::Device(std::int32_t vendorId, std::int32_t productId, std::string name)
+Device::Device(std::int32_t vendorId, std::int32_t productId, std::string name, UnitIds supported)
     : vendorId(vendorId),
       productId(productId),
       name(std::move(name)),
-      typeId(TypeIdOf(vendorId, productId)),
+      typeId(TypeIdOf(vendorId, productId, supported)),
       writeMutexName("Global\\" + this->name + "_Write"),
       readMutexName("Global\\" + this->name + "_Read") {}
 

@@ -9,11 +9,14 @@
 
 #include <rapidjson/document.h>
 
+#include "devices/supported_unit.h"
 #include "platform/named_marker.h"
 
 class Device {
  public:
-  Device(std::int32_t vendorId, std::int32_t productId, std::string name);
+  // A device whose pair is `supported` (the pair the settings name, else the
+  // default one) gets kSupportedUnitTypeId; any other gets 0.
+  Device(std::int32_t vendorId, std::int32_t productId, std::string name, UnitIds supported = kDefaultUnitIds);
   // Removes the device's two menu sub-items while the simulator connection
   // is open and gives back the read-side reload marker.
   virtual ~Device();

@@ -7,12 +7,13 @@
 
 #include "app/process_state.h"
 #include "app/report_message.h"
+#include "devices/unit_record.h"
 
 bool hidInitialised = false;
 
 HidDevice::HidDevice(std::int32_t vendorId, std::int32_t productId, std::string name, std::int32_t lastByteIndex,
-                     std::int32_t lastByteMaxBit)
-    : Device(vendorId, productId, std::move(name)),
+                     std::int32_t lastByteMaxBit, UnitIds supported)
+    : Device(vendorId, productId, std::move(name), supported),
       lastByteIndex(static_cast<std::uint32_t>(lastByteIndex)),
       lastByteMaxBit(static_cast<std::uint32_t>(lastByteMaxBit)) {}
 
@@ -46,13 +47,8 @@ void HidDevice::Initialise() {
   const auto product = static_cast<unsigned short>(productId & 0xFFFF);
   hid_device_info* list = hid_enumerate(vendor, product);
   hid_device* opened = nullptr;
-  // The first matching record decides, whether or not it opens: the unit's
-  // first HID interface is the LED interface.
-  for (const hid_device_info* record = list; record != nullptr; record = record->next) {
-    if (record->vendor_id != vendorId || record->product_id != productId) continue;
-    if (record->path != nullptr) opened = hid_open_path(record->path);
-    break;
-  }
+  const hid_device_info* record = UnitRecord(list, {vendorId, productId});
+  if (record != nullptr && record->path != nullptr) opened = hid_open_path(record->path);
   hid_free_enumeration(list);
   hidHandle = opened;
 }

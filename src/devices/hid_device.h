@@ -12,11 +12,8 @@
 
 #include "devices/device.h"
 #include "devices/led_binding.h"
+#include "devices/supported_unit.h"
 #include "profiles/load_observer.h"
-
-// The LED feature report: byte 0 is the report identifier (always 0), bytes
-// 1 to lastByteIndex hold one bit per LED, the rest stays 0.
-inline constexpr std::size_t kLedReportSize = 65;
 
 // True from a successful hid_init until the library is shut down. While it
 // is false no refresh does anything.
@@ -24,8 +21,10 @@ extern bool hidInitialised;
 
 class HidDevice : public Device {
  public:
+  // `supported` is the pair that gets the menu identifiers (the pair the
+  // settings name, else the default one).
   HidDevice(std::int32_t vendorId, std::int32_t productId, std::string name, std::int32_t lastByteIndex,
-            std::int32_t lastByteMaxBit);
+            std::int32_t lastByteMaxBit, UnitIds supported = kDefaultUnitIds);
   // Switches the LEDs off and closes the unit, shuts the library down when it
   // is the last device, then releases the bindings' variables.
   ~HidDevice() override;

@@ -51,6 +51,11 @@ check session "nothing on standard error" [ ! -s "$work/session.err" ]
 check tools "nimbra-profile accepts the installed sample (exit 0)" \
   "$root/usr/bin/nimbra-profile" check "$root/usr/lib/nimbra-bridge/Velk_Throttle_Config.json" >/dev/null
 check tools "nimbra-reload is there" [ -x "$root/usr/bin/nimbra-reload" ]
+check tools "nimbra-unit reads the shipped settings beside the bridge: all commented, the default pair" \
+  bash -c "'$root/usr/bin/nimbra-unit' udev-rule 2>&1 | grep -q 'ATTRS{idVendor}==\"1209\", ATTRS{idProduct}==\"0001\"' &&
+           [ -z \"\$('$root/usr/bin/nimbra-unit' udev-rule 2>&1 >/dev/null)\" ]"
+check tools "the shipped settings file names the pair's keys, commented" \
+  bash -c "grep -qx ';VendorId=0x16C0' '$root/etc/nimbra-bridge/Nimbra_Bridge.ini' && grep -qx ';ProductId=0x05DF' '$root/etc/nimbra-bridge/Nimbra_Bridge.ini'"
 
 # ---- the systemd user unit
 unit=$root/usr/lib/systemd/user/nimbra-bridge.service

@@ -161,4 +161,26 @@ TEST_F(Devices, MenuSubItemsCarryTheTypeIdentifierAndTheShowHideState) {
   EXPECT_EQ(supported->typeId, 7);
 }
 
+// Only the supported pair (the settings' pair, else the default one) gets the
+// type whose menu identifiers are 8 and 9.
+TEST(DeviceType, FollowsThePairTheSettingsName) {
+  constexpr UnitIds kNamed{0x16C0, 0x05DF};
+  const struct {
+    UnitIds device;
+    UnitIds supported;
+    std::int32_t typeId;
+  } kCases[] = {
+      {kDefaultUnitIds, kDefaultUnitIds, kSupportedUnitTypeId},
+      {kNamed, kNamed, kSupportedUnitTypeId},
+      {kDefaultUnitIds, kNamed, 0},
+      {kNamed, kDefaultUnitIds, 0},
+      {{0x16C0, 0x0001}, kNamed, 0},
+      {{0x1209, 0x05DF}, kNamed, 0},
+  };
+  for (const auto& c : kCases) {
+    const Device device(c.device.vendorId, c.device.productId, "Velk_Throttle", c.supported);
+    EXPECT_EQ(device.typeId, c.typeId) << std::hex << c.device.vendorId << ":" << c.device.productId;
+  }
+}
+
 }  // namespace

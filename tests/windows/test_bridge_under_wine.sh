@@ -12,6 +12,9 @@
 #  - the test build with a UserCfg.opt in the prefix's roaming application
 #    data (as MSFS 2020 from Steam keeps it) naming a package root: the
 #    profile inside a Community package is loaded as LOCAL.
+#  - the test build with Nimbra_Bridge.ini beside it (read through the
+#    system's profile calls): the named pair's unit lit, items 8 and 9; a bad
+#    value: the box, and the default pair looked for.
 # Every bridge exits with 0 when simhost.exe closes.
 # Usage: test_bridge_under_wine.sh TEST_BRIDGE PRODUCT SIMHOST NIMBRA_RELOAD
 set -u
@@ -178,5 +181,34 @@ wait disconnect 10000"
 else
   check package "the prefix's roaming folder is known and holds no UserCfg.opt of its own ($simulator_folder)" false
 fi
+# ---- Nimbra_Bridge.ini naming the unit's pair, and a bad value
+export VIRTUAL_UNIT_SCRIPT='attach 16C0:05DF own/0'
+unit_session="wait client 30000
+wait 9 messages 10000
+$(aircraft Other)
+set \"GEAR HANDLE POSITION\" Bool 1
+sleep 600
+sim on
+event 6Hz
+pick 9
+sleep 300
+show menu
+close
+wait disconnect 10000"
+printf '[Unit]\r\nVendorId=0x16C0\r\nProductId=0x05DF\r\n' >"$work/test/Nimbra_Bridge.ini"
+run named test pipe "$unit_session"
+check named "the named pair's unit lit" grep -qx "$(report 3=80)" <(tr -d '\r' <"$work/named.reports")
+check named "items 8 and 9" bash -c "grep -qF 'Velk_Throttle - Reload Bindings [8]' '$work/named.host' &&
+  grep -qF 'Velk_Throttle - Hide Bindings [9]' '$work/named.host'"
+check named "no box" [ ! -s "$work/named.boxes" ]
+printf '[Unit]\r\nVendorId=0x16C0\r\nProductId=banana\r\n' >"$work/test/Nimbra_Bridge.ini"
+run bad test pipe "$unit_session"
+check bad "the settings box" grep -qF \
+  "NimbraBridge|Settings: $(win "$work/test/Nimbra_Bridge.ini"): [Unit] ProductId=banana is not a number from 1 to 0xFFFF. The unit 1209:0001 is used." \
+  "$work/bad.boxes"
+check bad "the named unit left alone" [ ! -s "$work/bad.reports" ]
+check bad "the menu all the same" has bad.host 'Velk_Throttle - Hide Bindings [9]'
+rm "$work/test/Nimbra_Bridge.ini"
+unset VIRTUAL_UNIT_SCRIPT
 
 e2e_finish

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/supported_unit.h"
 #include "platform/module_path.h"
 #include "report_text.h"
 
@@ -27,12 +28,9 @@ constexpr const char* kUsage =
     "and the profile it would load, LOCAL or GLOBAL. The bridge lies in FOLDER (default: the\n"
     "folder of this program).\n";
 
-// The supported unit's LED limits, as the bridge's device list gives them
-// (src/app/bridge_app.cpp): bytes 1 to 4, bits 0 to 3 in byte 4.
-constexpr std::uint32_t kLastByteIndex = 4;
-constexpr std::uint32_t kLastByteMaxBit = 3;
-// The supported unit's name, the stem of its profile files (same list).
-constexpr const char* kUnitName = "Velk_Throttle";
+// The supported unit's LED limits, as the bridge's device list gives them.
+constexpr auto kLastByteIndex = static_cast<std::uint32_t>(kSupportedUnitLastByteIndex);
+constexpr auto kLastByteMaxBit = static_cast<std::uint32_t>(kSupportedUnitLastByteMaxBit);
 
 int Which(int argc, char** argv) {
   std::string bridgeFolder = platform::ExecutableDirectory();
@@ -52,7 +50,7 @@ int Which(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  const std::string report = WhichReport(rest.empty() ? nullptr : &rest[0], bridgeFolder, kUnitName);
+  const std::string report = WhichReport(rest.empty() ? nullptr : &rest[0], bridgeFolder, kSupportedUnitName);
   std::fwrite(report.data(), 1, report.size(), stdout);
   std::fflush(stdout);
   return 0;

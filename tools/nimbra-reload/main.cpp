@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "devices/supported_unit.h"
 #include "platform/named_marker.h"
 #include "platform/sleep.h"
 
@@ -41,7 +42,7 @@ bool WaitFor(const std::string& name, bool wanted, Clock::time_point end) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string device = "Velk_Throttle";
+  std::string device = kSupportedUnitName;
   double timeout = 5.0;
   bool named = false;
   for (int i = 1; i < argc; ++i) {

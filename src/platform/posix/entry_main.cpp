@@ -1,4 +1,9 @@
 // POSIX entry point: arguments are ignored (the bridge takes no command line).
+// A stop signal ends the dispatch loop, so the ordinary shutdown still runs.
 #include "app/run_bridge_process.h"
+#include "platform/stop_request.h"
 
-int main() { return RunBridgeProcess(); }
+int main() {
+  platform::WatchStopRequests();
+  return RunBridgeProcess();
+}
