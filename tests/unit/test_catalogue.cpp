@@ -55,6 +55,9 @@ TEST(CatalogueFindings, EachMistakeHasItsCodeAndSuggestion) {
       {"A:Gear Handle Position,bool", "1", false, "", false, nullptr},
       {"A:GEAR HANDLE POSITION,percent over 100", ">0", false, "", false, nullptr},
       {"A:PLANE ALT ABOVE GROUND,  meter  ", ">0", false, "", false, nullptr},
+      {"A:PLANE ALT ABOVE GROUND,meters", ">0", false, "", false, nullptr},  // filed under Torque, plural of a Length
+      {"A:PLANE ALT ABOVE GROUND,foot pound", ">0", false, "unit-dimension", false,
+       "A:PLANE ALT ABOVE GROUND,feet"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reference);

@@ -74,3 +74,12 @@ const std::string* Catalogue::UnitDimension(const std::string& unit) const {
   const auto found = unitDimensions_.find(Key(unit));
   return found == unitDimensions_.end() ? nullptr : &found->second;
 }
+
+bool Catalogue::UnitMeasures(const std::string& unit, const std::string& dimension) const {
+  const std::string* own = UnitDimension(unit);
+  if (own != nullptr && *own == dimension) return true;
+  const std::string key = Key(unit);
+  if (key.size() < 2 || key.back() != 'S') return false;
+  const std::string* singular = UnitDimension(key.substr(0, key.size() - 1));
+  return singular != nullptr && *singular == dimension;
+}

@@ -29,6 +29,10 @@ class Catalogue {
   const CatalogueVariable* FindVariable(const std::string& name) const;
   // The unit's dimension, or null for a unit not in the catalogue.
   const std::string* UnitDimension(const std::string& unit) const;
+  // Whether the unit measures `dimension`: its own, or that of its singular
+  // when the name is a plural of a listed one (the table files "meters"
+  // under Torque, for newton meters, while "meter" is a Length).
+  bool UnitMeasures(const std::string& unit, const std::string& dimension) const;
   const std::vector<std::string>& VariableNames() const { return variableNames_; }
   const std::vector<std::string>& UnitNames() const { return unitNames_; }
 

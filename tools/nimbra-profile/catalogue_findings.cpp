@@ -68,7 +68,7 @@ void CheckOne(CheckedVariable& variable, const Catalogue& catalogue) {
     }
     variable.findings.push_back(std::move(finding));
   } else if (known != nullptr && !known->dimension.empty() && !known->unit.empty() &&
-             *dimension != known->dimension) {
+             !catalogue.UnitMeasures(unit, known->dimension)) {
     variable.findings.push_back(Finding{kUnitDimension, false,
                                         "\"" + unit + "\" is a unit of " + *dimension + ", but \"" + known->name +
                                             "\" is documented in \"" + known->unit + "\" (" + known->dimension + ")",
