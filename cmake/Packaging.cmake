@@ -10,6 +10,8 @@ set(_pkg ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 set(_sample ${CMAKE_CURRENT_SOURCE_DIR}/docs/examples/Velk_Throttle_Config.json)
 set(_product_tools nimbra-reload nimbra-profile)
 set(_settings ${_pkg}/Nimbra_Bridge.ini)
+# nimbra-profile carries the variable catalogue; its licence travels with it.
+set(_catalogue_notice ${CMAKE_CURRENT_SOURCE_DIR}/tools/nimbra-profile/catalogue/NOTICE)
 
 if(WIN32)
   # The bridge finds its GLOBAL profile beside itself: both at the top.
@@ -29,6 +31,7 @@ if(WIN32)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/SimConnect.cfg DESTINATION examples COMPONENT product)
   install(FILES docs/profiles.md docs/connection.md docs/unit.md docs/profile.schema.json
           DESTINATION docs COMPONENT product)
+  install(FILES ${_catalogue_notice} DESTINATION docs RENAME catalogue-NOTICE.txt COMPONENT product)
 
   # Not stripped: the zip holds the very executable that the tests ran.
   set(CPACK_GENERATOR ZIP)
@@ -63,6 +66,7 @@ else()
   install(FILES ${_pkg}/debian/README docs/profiles.md docs/connection.md docs/unit.md docs/profile.schema.json
           DESTINATION ${_docdir} COMPONENT product)
   install(FILES ${_pkg}/debian/SimConnect.cfg ${_sample} DESTINATION ${_docdir}/examples COMPONENT product)
+  install(FILES ${_catalogue_notice} DESTINATION ${_docdir} RENAME catalogue-NOTICE COMPONENT product)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -46,8 +46,9 @@ class HidDevice : public Device {
   bool gateOpen = false;                              // the gate held at the last refresh
 
  private:
-  // Builds the binding or the gate of an accepted entry.
-  void AddBinding(EntryOutcome entry);
+  // Builds the binding or the gate of an accepted entry; `localVariables`
+  // from the profile's top level.
+  void AddBinding(EntryOutcome entry, bool localVariables);
   void SendReport();
   // An LED change as a simulator text line.
   void Announce(const std::string& text) const;

@@ -7,6 +7,7 @@
 
 #include "devices/hid_device.h"
 #include "devices/led_entry.h"
+#include "profiles/profile_files.h"
 
 std::uint32_t HidDevice::BindingCount() const { return static_cast<std::uint32_t>(bindings.size()); }
 
@@ -14,25 +15,28 @@ void HidDevice::LoadBindings(const rapidjson::Value& profile) {
   if (!profile.IsObject()) return;
   const auto leds = profile.FindMember("LEDs");
   if (leds == profile.MemberEnd() || !leds->value.IsArray()) return;
+  const bool localVariables = LocalVariablesOn(profile);
   std::size_t index = 0;
   for (const rapidjson::Value& entry : leds->value.GetArray()) {
-    AddBinding(DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, languageKey));
+    AddBinding(DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, languageKey), localVariables);
   }
 }
 
-void HidDevice::AddBinding(EntryOutcome entry) {
+void HidDevice::AddBinding(EntryOutcome entry, bool localVariables) {
   if (!entry.accepted) return;
   if (entry.gate) {
     // The old gate gives its variables back before the new one takes its own,
     // so a variable both use is registered afresh.
     gateBinding.reset();
-    auto set = std::make_unique<ConditionSet>(std::move(entry.text), std::move(entry.conditions), entry.isOr);
+    auto set = std::make_unique<ConditionSet>(std::move(entry.text), std::move(entry.conditions), entry.isOr,
+                                              localVariables);
     gateBinding = std::make_unique<LedBinding>(LedBinding{0, 0, std::move(set)});
     return;
   }
   // The set (and with it the variables) comes first, so that no binding is
   // ever left without one.
-  auto set = std::make_unique<ConditionSet>(std::move(entry.text), std::move(entry.conditions), entry.isOr);
+  auto set = std::make_unique<ConditionSet>(std::move(entry.text), std::move(entry.conditions), entry.isOr,
+                                              localVariables);
   bindings.push_back(std::make_unique<LedBinding>(LedBinding{static_cast<std::int32_t>(entry.byteIndex),
                                                              static_cast<std::int32_t>(entry.bitIndex),
                                                              std::move(set)}));

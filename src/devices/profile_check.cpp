@@ -63,6 +63,27 @@ void CheckTopLevel(const rapidjson::Value& profile, std::vector<std::string>& wa
       warnings.push_back(std::string("\"") + name + "\" is not a string and is passed over");
     }
   }
+  const auto local = profile.FindMember("LocalVariables");
+  if (local != profile.MemberEnd() && !local->value.IsBool()) {
+    warnings.push_back("\"LocalVariables\" is not true or false: local variables stay off");
+  }
+}
+
+// What an "L:" reference means in this profile: refused without the member,
+// unchecked with it.
+void AddLocalFinding(CheckedVariable& variable, bool localVariables) {
+  if (!IsLocalReference(variable.reference)) return;
+  if (!localVariables) {
+    variable.findings.push_back(
+        Finding{"local-variables-off", false,
+                "\"L:\" references are read only in a profile with \"LocalVariables\": true at its top level; "
+                "without it the bridge refuses this one with a message box",
+                {"\"LocalVariables\": true"}});
+  } else {
+    variable.findings.push_back(
+        Finding{"local-variable-unchecked", true,
+                "a misspelled local variable reads 0 without any error: the simulator creates it", {}});
+  }
 }
 
 // What the bridge reads an accepted entry as, where that differs from what
@@ -98,9 +119,10 @@ void CollectVariables(ProfileCheck& check) {
         continue;
       }
       seen.emplace(condition.reference, check.variables.size());
-      check.variables.push_back(CheckedVariable{condition.reference, condition.valueType, 1,
-                                                DatumOf(condition.reference,
-                                                        static_cast<std::int32_t>(condition.valueType))});
+      check.variables.push_back(CheckedVariable{
+          condition.reference, condition.valueType, 1,
+          DatumOf(condition.reference, static_cast<std::int32_t>(condition.valueType), check.localVariables), {}});
+      AddLocalFinding(check.variables.back(), check.localVariables);
     }
   }
 }
@@ -126,6 +148,9 @@ int ProfileCheck::Status() const {
   }
   for (const CheckedVariable& variable : variables) {
     if (!variable.datum.registrable) return 1;
+    for (const Finding& finding : variable.findings) {
+      if (!finding.note) return 1;
+    }
   }
   return 0;
 }
@@ -143,6 +168,7 @@ ProfileCheck CheckProfile(const std::string& path, std::uint32_t lastByteIndex, 
     return check;
   }
   ApplyProfileSettings(*profile, check.languageKey, check.saveName);
+  check.localVariables = LocalVariablesOn(*profile);
   CheckTopLevel(*profile, check.warnings);
 
   const bool hasLeds = profile->HasMember("LEDs");

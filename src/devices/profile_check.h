@@ -20,11 +20,23 @@ struct CheckedEntry {
   std::vector<std::string> warnings;  // about an accepted entry's reading
 };
 
+// Something the checker says about a variable beyond what the bridge does
+// with it: a warning (the profile most likely does not do what its author
+// meant) or a note (worth knowing, nothing wrong). `code` names the kind for
+// scripts; the suggestions are what the author probably meant.
+struct Finding {
+  std::string code;
+  bool note = false;
+  std::string message;
+  std::vector<std::string> suggestions;
+};
+
 struct CheckedVariable {
   std::string reference;  // the registry key
   ValueType valueType = ValueType::Number;
   std::size_t holders = 0;  // conditions of the final bindings that name it
   VariableDatum datum;
+  std::vector<Finding> findings;
 };
 
 struct DuplicatePosition {
@@ -40,13 +52,14 @@ struct ProfileCheck {
   std::size_t column = 0;                  // in bytes, from 1
   std::string saveName;
   std::string languageKey;
+  bool localVariables = false;        // "LocalVariables": true
   std::vector<std::string> warnings;  // about the top level
   std::vector<CheckedEntry> entries;  // in "LEDs" order
   std::vector<CheckedVariable> variables;  // in order of first use
   std::optional<std::size_t> gateEntry;    // the entry that becomes the gate
   std::vector<DuplicatePosition> duplicates;
 
-  // 0 clean, 1 loads with warnings, 2 does not load.
+  // 0 clean (notes allowed), 1 loads with warnings, 2 does not load.
   int Status() const;
 };
 

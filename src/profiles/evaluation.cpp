@@ -7,12 +7,12 @@
 #include "app/process_state.h"
 #include "variables/variable_registry.h"
 
-ConditionSet::ConditionSet(std::string text, std::vector<Condition> conditions, bool isOr)
-    : text(std::move(text)), conditions(std::move(conditions)), isOr(isOr) {
-  variableRegistry.AcquireVariables(this->conditions);
+ConditionSet::ConditionSet(std::string text, std::vector<Condition> conditions, bool isOr, bool localVariables)
+    : text(std::move(text)), conditions(std::move(conditions)), isOr(isOr), localVariables(localVariables) {
+  variableRegistry.AcquireVariables(this->conditions, localVariables);
 }
 
-ConditionSet::~ConditionSet() { variableRegistry.ReleaseVariables(conditions); }
+ConditionSet::~ConditionSet() { variableRegistry.ReleaseVariables(conditions, localVariables); }
 
 bool IsOrLogic(const std::string& logic) { return logic == "OR" || logic == "||"; }
 

@@ -9,10 +9,11 @@
 struct SimVariable;
 
 // Holds its variables in the process-wide registry from construction to
-// destruction, so it is neither copied nor moved.
+// destruction, so it is neither copied nor moved. `localVariables`: its
+// profile opted into "L:" references.
 class ConditionSet {
  public:
-  ConditionSet(std::string text, std::vector<Condition> conditions, bool isOr);
+  ConditionSet(std::string text, std::vector<Condition> conditions, bool isOr, bool localVariables = false);
   ~ConditionSet();
   ConditionSet(const ConditionSet&) = delete;
   ConditionSet& operator=(const ConditionSet&) = delete;
@@ -20,6 +21,7 @@ class ConditionSet {
   const std::string text;                   // the LED's announcement text
   const std::vector<Condition> conditions;  // in profile order
   const bool isOr;                          // any-of when true, else all-of
+  const bool localVariables;                // "L:" references are registered
 };
 
 // True when the logic text of an entry selects any-of.

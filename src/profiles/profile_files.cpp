@@ -25,3 +25,9 @@ void ApplyProfileSettings(const rapidjson::Value& profile, std::string& language
   const auto title = profile.FindMember("SaveName");
   if (title != profile.MemberEnd() && title->value.IsString()) saveName = title->value.GetString();
 }
+
+bool LocalVariablesOn(const rapidjson::Value& profile) {
+  if (!profile.IsObject()) return false;
+  const auto member = profile.FindMember("LocalVariables");
+  return member != profile.MemberEnd() && member->value.IsTrue();
+}

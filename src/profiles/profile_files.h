@@ -18,3 +18,9 @@ std::string BuildProfilePath(const std::string& name, bool& tryLocal, const std:
 // Copies the profile's "Language" and "SaveName" strings, when present, over
 // the device's settings; any other type counts as absent.
 void ApplyProfileSettings(const rapidjson::Value& profile, std::string& languageKey, std::string& saveName);
+
+// Whether the profile opts into local ("L:") variables: only the top-level
+// member "LocalVariables" with the value true turns them on; absent, false
+// or any other type leaves them off. Unlike "Language" and "SaveName" it
+// holds for this profile alone and is never carried over to the next one.
+bool LocalVariablesOn(const rapidjson::Value& profile);

@@ -4,9 +4,16 @@
 
 #include "profiles/condition.h"
 
-VariableDatum DatumOf(const std::string& reference, std::int32_t valueType) {
+bool IsLocalReference(const std::string& reference) { return reference.compare(0, 2, "L:") == 0; }
+
+VariableDatum DatumOf(const std::string& reference, std::int32_t valueType, bool localVariables) {
   VariableDatum datum;
-  if (reference.compare(0, 2, "A:") != 0) {
+  const bool local = IsLocalReference(reference);
+  if (local && !localVariables) {
+    datum.whyNot = "begins with \"L:\", which needs \"LocalVariables\": true in the profile";
+    return datum;
+  }
+  if (!local && reference.compare(0, 2, "A:") != 0) {
     datum.whyNot = "does not begin with \"A:\"";
     return datum;
   }
@@ -15,15 +22,20 @@ VariableDatum DatumOf(const std::string& reference, std::int32_t valueType) {
     datum.whyNot = "has no ',' before its unit";
     return datum;
   }
+  if (local && comma == 2) {
+    datum.whyNot = "has no name after \"L:\"";
+    return datum;
+  }
   if (valueType == static_cast<std::int32_t>(ValueType::Bool)) {
-    datum.type = SIMCONNECT_DATATYPE_INT32;
+    datum.type = local ? SIMCONNECT_DATATYPE_FLOAT64 : SIMCONNECT_DATATYPE_INT32;
   } else if (valueType == static_cast<std::int32_t>(ValueType::Number)) {
     datum.type = SIMCONNECT_DATATYPE_FLOAT64;
   } else {
     datum.whyNot = "is neither Bool nor Number";
     return datum;
   }
-  datum.name = reference.substr(2, comma - 2);
+  // A local variable's name may itself hold ':', so it is passed on whole.
+  datum.name = local ? reference.substr(0, comma) : reference.substr(2, comma - 2);
   datum.unit = reference.substr(comma + 1);
   datum.unit.erase(0, datum.unit.find_first_not_of(' '));  // npos: all blanks go
   datum.registrable = true;

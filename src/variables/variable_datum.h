@@ -16,6 +16,12 @@ struct VariableDatum {
   SIMCONNECT_DATATYPE type = SIMCONNECT_DATATYPE_INVALID;
 };
 
-// Only "A:name,unit" references of value type Bool (1, INT32) or Number
-// (2, FLOAT64) are registrable.
-VariableDatum DatumOf(const std::string& reference, std::int32_t valueType);
+// True for a reference to an aircraft's local variable ("L:name,unit").
+bool IsLocalReference(const std::string& reference);
+
+// "A:name,unit" references of value type Bool (1, INT32) or Number
+// (2, FLOAT64) are registrable, the prefix removed from the datum name.
+// With `localVariables` (a profile that opted in) so are "L:name,unit"
+// references of either type, as a FLOAT64 datum whose name keeps the "L:":
+// that is how the simulator hands out local variables.
+VariableDatum DatumOf(const std::string& reference, std::int32_t valueType, bool localVariables = false);

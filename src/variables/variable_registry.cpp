@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "app/process_state.h"
@@ -13,15 +14,31 @@
 #include "simlink/simconnect.h"
 #include "variables/variable_datum.h"
 
-void VariableRegistry::AcquireVariables(const std::vector<Condition>& conditions) {
+namespace {
+
+std::int32_t TowardZero(double value) {
+  if (!(value == value)) return 0;
+  if (value >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
+    return std::numeric_limits<std::int32_t>::max();
+  }
+  if (value <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) {
+    return std::numeric_limits<std::int32_t>::min();
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+void VariableRegistry::AcquireVariables(const std::vector<Condition>& conditions, bool localVariables) {
   for (const Condition& condition : conditions) {
     const auto found = entries_.find(condition.reference);
-    if (found != entries_.end()) {
+    if (found != entries_.end() && (localVariables || !IsLocalReference(condition.reference))) {
       ++found->second->refCount;
       continue;
     }
     Registration registration;
-    if (!RegisterVariable(condition.reference, static_cast<std::int32_t>(condition.valueType), &registration)) {
+    if (!RegisterVariable(condition.reference, static_cast<std::int32_t>(condition.valueType), &registration,
+                          localVariables)) {
       ReportMessage("Could not add condition variable '" + condition.reference + "' to MSFS processing.",
                     "NimbraBridge", true);
       continue;
@@ -41,8 +58,9 @@ void VariableRegistry::AcquireVariables(const std::vector<Condition>& conditions
   }
 }
 
-void VariableRegistry::ReleaseVariables(const std::vector<Condition>& conditions) {
+void VariableRegistry::ReleaseVariables(const std::vector<Condition>& conditions, bool localVariables) {
   for (const Condition& condition : conditions) {
+    if (!localVariables && IsLocalReference(condition.reference)) continue;  // never taken
     const auto found = entries_.find(condition.reference);
     if (found == entries_.end()) continue;
     if (--found->second->refCount > 0) continue;
@@ -51,8 +69,9 @@ void VariableRegistry::ReleaseVariables(const std::vector<Condition>& conditions
   }
 }
 
-bool VariableRegistry::RegisterVariable(std::string reference, std::int32_t valueType, Registration* out) {
-  const VariableDatum datum = DatumOf(reference, valueType);
+bool VariableRegistry::RegisterVariable(std::string reference, std::int32_t valueType, Registration* out,
+                                        bool localVariables) {
+  const VariableDatum datum = DatumOf(reference, valueType, localVariables);
   if (!datum.registrable) return false;
   const std::string& datumName = datum.name;
   const std::string& unit = datum.unit;
@@ -103,7 +122,13 @@ void VariableRegistry::StoreValue(std::uint32_t requestId, const std::uint8_t* d
   for (auto& [reference, variable] : entries_) {
     if (static_cast<std::uint32_t>(variable->defineId) != requestId) continue;
     // A message too short for the value changes nothing.
-    if (variable->intValue) {
+    if (variable->intValue && IsLocalReference(reference)) {
+      if (size >= sizeof(double)) {
+        double value = 0.0;
+        std::memcpy(&value, data, sizeof value);
+        *variable->intValue = TowardZero(value);
+      }
+    } else if (variable->intValue) {
       if (size >= sizeof(std::int32_t)) std::memcpy(variable->intValue.get(), data, sizeof(std::int32_t));
     } else if (variable->floatValue) {
       if (size >= sizeof(double)) std::memcpy(variable->floatValue.get(), data, sizeof(double));

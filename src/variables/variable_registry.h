@@ -24,12 +24,17 @@ struct SimVariable {
 
 class VariableRegistry {
  public:
-  void AcquireVariables(const std::vector<Condition>& conditions);
-  void ReleaseVariables(const std::vector<Condition>& conditions);
+  // `localVariables`: the conditions come from a profile that opted into
+  // "L:" references. A set without it neither takes nor gives back a local
+  // variable, even one that another device's profile holds.
+  void AcquireVariables(const std::vector<Condition>& conditions, bool localVariables = false);
+  void ReleaseVariables(const std::vector<Condition>& conditions, bool localVariables = false);
   // The variable stored under exactly this reference text, or null.
   const SimVariable* FindVariable(const std::string& reference) const;
   // `data` holds the `size` bytes the simulator sent from dwData on; fewer
-  // bytes than the variable's value needs change nothing.
+  // bytes than the variable's value needs change nothing. A local variable
+  // always arrives as FLOAT64; a Bool one keeps that value rounded toward
+  // zero (0.5 gives 0, NaN 0, beyond the 32-bit range its nearest end).
   void StoreValue(std::uint32_t requestId, const std::uint8_t* data, std::size_t size);
   // Drops, with a message box, the variable whose registration or request
   // carried this send identifier (the simulator rejected it).
@@ -40,9 +45,10 @@ class VariableRegistry {
     std::uint32_t addSendId = 0;
     std::uint32_t requestSendId = 0;
   };
-  // Adds the data definition and its request for an "A:name,unit" reference
-  // of type Bool or Number; true when both were accepted for sending.
-  bool RegisterVariable(std::string reference, std::int32_t valueType, Registration* out);
+  // Adds the data definition and its request for a reference that DatumOf
+  // accepts; true when both were accepted for sending.
+  bool RegisterVariable(std::string reference, std::int32_t valueType, Registration* out,
+                        bool localVariables = false);
   // Stops the request and clears the definition of an identifier in use.
   void UnregisterVariable(std::int32_t defineId);
 

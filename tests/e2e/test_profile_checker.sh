@@ -79,7 +79,7 @@ for reason in 'entry 1: passed over: not an object' 'entry 2: passed over: no co
     'Number value is not a number or out of range' '"ConditionValue" is null' \
     '"Condition" without "ConditionValue"' 'element is not an object' \
     '"ConditionLogic" "or" means all-of' 'byte 2 bit 4 is bound by entries 13 14' \
-    'L:MYSWITCH,Number  Number: does not begin with "A:"' 'Char value is not one ASCII character'; do
+    'L:MYSWITCH,Number  Number: begins with "L:", which needs "LocalVariables": true in the profile' 'Char value is not one ASCII character'; do
   check "the report names: $reason" grep -qF -- "$reason" "$work/mistakes"
 done
 "$checker" check --json "$profiles/every_mistake.json" "$root/docs/examples/Velk_Throttle_Config.json" >"$work/json"

@@ -117,7 +117,8 @@ TEST_F(ProfileCheckTest, WarningsOnWhatLoads) {
   for (const CheckedVariable& variable : check.variables) {
     if (!variable.datum.registrable) refused.push_back(variable.reference + ": " + variable.datum.whyNot);
   }
-  EXPECT_EQ(refused, std::vector<std::string>{"L:Z,Bool: does not begin with \"A:\""});
+  EXPECT_EQ(refused, std::vector<std::string>{
+                         "L:Z,Bool: begins with \"L:\", which needs \"LocalVariables\": true in the profile"});
   EXPECT_EQ(check.Status(), 1);
 }
 

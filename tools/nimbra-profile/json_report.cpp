@@ -93,6 +93,7 @@ std::string JsonReport(const ProfileCheck& check, std::uint32_t lastByteIndex, s
   }
   Key(w, "saveName"), Text(w, check.saveName);
   Key(w, "language"), Text(w, check.languageKey);
+  Key(w, "localVariables"), w.Bool(check.localVariables);
   Key(w, "warnings"), w.StartArray();
   for (const std::string& warning : check.warnings) Text(w, warning);
   w.EndArray();
@@ -113,6 +114,18 @@ std::string JsonReport(const ProfileCheck& check, std::uint32_t lastByteIndex, s
     } else {
       Key(w, "reason"), Text(w, variable.datum.whyNot);
     }
+    Key(w, "findings"), w.StartArray();
+    for (const Finding& finding : variable.findings) {
+      w.StartObject();
+      Key(w, "code"), Text(w, finding.code);
+      Key(w, "severity"), w.String(finding.note ? "note" : "warning");
+      Key(w, "message"), Text(w, finding.message);
+      Key(w, "suggestions"), w.StartArray();
+      for (const std::string& suggestion : finding.suggestions) Text(w, suggestion);
+      w.EndArray();
+      w.EndObject();
+    }
+    w.EndArray();
     w.EndObject();
   }
   w.EndArray();

@@ -1,7 +1,8 @@
 // nimbra-profile: checks profiles before they reach the simulator. It reads
 // each file with the bridge's own loading code and says what the bridge would
 // do with every LED entry and condition, which variables it would register,
-// the gate, the positions bound twice, and the unit's grid.
+// the gate, the positions bound twice, and the unit's grid; and it holds the
+// "A:" variables against the catalogue of the simulator's names built into it.
 #include <algorithm>
 #include <cstdio>
 #include <cstdint>
@@ -10,6 +11,8 @@
 
 #include "devices/supported_unit.h"
 #include "platform/module_path.h"
+#include "catalogue_data.h"
+#include "catalogue_findings.h"
 #include "report_text.h"
 
 namespace {
@@ -17,9 +20,13 @@ namespace {
 constexpr const char* kUsage =
     "usage: nimbra-profile check [--json] FILE...\n"
     "       nimbra-profile which [--bridge-dir FOLDER] [AIRCRAFT]\n"
+    "       nimbra-profile notice   (where the variable catalogue comes from, and its licence)\n"
     "Reads each profile as the bridge reads it and reports the load error (with line and column),\n"
     "every LED entry (accepted or passed over, and why) with its conditions, the variables the\n"
-    "bridge would register, the gate, positions bound twice, and the unit's grid.\n"
+    "bridge would register, the gate, positions bound twice, and the unit's grid. Each \"A:\" variable\n"
+    "is held against the catalogue of the simulator's variable and unit names (2020 documentation):\n"
+    "an unknown name or unit, a unit of another dimension or an index on a name without one is a\n"
+    "warning with suggestions, never an error.\n"
     "--json prints one JSON object per file, one per line.\n"
     "Exit status: 0 clean, 1 warnings (something is passed over or will not work),\n"
     "2 errors (a file does not load, or a usage error).\n"
@@ -69,6 +76,10 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     }
+    if (!check && arg == "notice") {
+      std::fputs(kCatalogueNotice, stdout);
+      return 0;
+    }
     if (!check) {
       if (arg != "check") {
         std::fprintf(stderr, "nimbra-profile: unknown command '%s'\n%s", arg.c_str(), kUsage);
@@ -88,7 +99,8 @@ int main(int argc, char** argv) {
 
   int status = 0;
   for (const std::string& file : files) {
-    const ProfileCheck result = CheckProfile(file, kLastByteIndex, kLastByteMaxBit);
+    ProfileCheck result = CheckProfile(file, kLastByteIndex, kLastByteMaxBit);
+    AddCatalogueFindings(result, Catalogue::BuiltIn());
     const std::string report = json ? JsonReport(result, kLastByteIndex, kLastByteMaxBit) + "\n"
                                     : TextReport(result, kLastByteIndex, kLastByteMaxBit);
     std::fwrite(report.data(), 1, report.size(), stdout);

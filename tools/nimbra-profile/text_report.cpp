@@ -46,6 +46,16 @@ std::string Grid(const ProfileCheck& check, std::uint32_t lastByteIndex, std::ui
   return grid;
 }
 
+std::string FindingLines(const std::vector<Finding>& findings) {
+  std::string lines;
+  for (const Finding& finding : findings) {
+    lines += std::string("      ") + (finding.note ? "note" : "warning") + " [" + finding.code + "]: " +
+             finding.message + "\n";
+    for (const std::string& suggestion : finding.suggestions) lines += "        did you mean: " + suggestion + "\n";
+  }
+  return lines;
+}
+
 }  // namespace
 
 std::string TextReport(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit) {
@@ -59,7 +69,8 @@ std::string TextReport(const ProfileCheck& check, std::uint32_t lastByteIndex, s
     out += "  result: not loaded (the bridge shows this in a message box and binds nothing)\n";
     return out;
   }
-  out += "  \"SaveName\": \"" + check.saveName + "\", \"Language\": \"" + check.languageKey + "\"\n";
+  out += "  \"SaveName\": \"" + check.saveName + "\", \"Language\": \"" + check.languageKey + "\"" +
+         (check.localVariables ? ", \"LocalVariables\": true" : "") + "\n";
   for (const std::string& warning : check.warnings) out += "  warning: " + warning + "\n";
 
   for (const CheckedEntry& entry : check.entries) {
@@ -84,10 +95,10 @@ std::string TextReport(const ProfileCheck& check, std::uint32_t lastByteIndex, s
     if (variable.datum.registrable) {
       out += "    " + variable.reference + "  datum \"" + variable.datum.name + "\" unit \"" + variable.datum.unit +
              "\"  " + ValueTypeName(variable.valueType) + " (" + DatumTypeName(variable.datum) + ")  held by " +
-             std::to_string(variable.holders) + "\n";
+             std::to_string(variable.holders) + "\n" + FindingLines(variable.findings);
     } else {
       refused += "    " + variable.reference + "  " + ValueTypeName(variable.valueType) + ": " +
-                 variable.datum.whyNot + "; its conditions are always false\n";
+                 variable.datum.whyNot + "; its conditions are always false\n" + FindingLines(variable.findings);
     }
   }
   if (!refused.empty()) out += "  variables the simulator link cannot register (a message box per condition at load):\n" + refused;

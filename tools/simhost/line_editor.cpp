@@ -22,7 +22,7 @@ std::function<std::vector<std::string>()> variableNames;
 std::vector<std::string> candidates;
 
 // The words that fit where the cursor is: command words first on the line,
-// then event names and quoted variable names.
+// then event names and variable names.
 char* NextCandidate(const char* text, int state) {
   static std::size_t index;
   if (state == 0) index = 0;
@@ -45,7 +45,10 @@ char** Complete(const char* text, int start, int) {
   } else {
     candidates = {"Sim", "6Hz", "1sec", "on", "off", "menu", "subscriptions", "definitions", "requests", "texts",
                   "messages", "refused", "client", "disconnect", "Bool", "percent", "feet", "gallons"};
-    for (const std::string& name : variableNames()) candidates.push_back("\"" + name + "\"");
+    // Names with blanks come quoted; local variables ("L:NAME") have none.
+    for (const std::string& name : variableNames()) {
+      candidates.push_back(name.find(' ') == std::string::npos ? name : "\"" + name + "\"");
+    }
   }
   return rl_completion_matches(text, NextCandidate);
 }

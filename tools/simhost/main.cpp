@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <string>
 #include <system_error>
 
@@ -100,13 +101,15 @@ int main(int argc, char** argv) {
 
   simhost::CommandRunner runner(host, std::cout);
   std::istream& in = script.empty() ? std::cin : file;
-  // At a terminal: tab completes commands and the variables the client registered.
+  // At a terminal: tab completes commands, the variables the client
+  // registered and the local variables known so far.
   simhost::LineEditor editor(in, [&host] {
-    std::vector<std::string> names;
+    std::set<std::string> names;
     for (const auto& [id, data] : host.Definitions()) {
-      for (const simhost::Datum& datum : data) names.push_back(datum.name);
+      for (const simhost::Datum& datum : data) names.insert(datum.name);
     }
-    return names;
+    for (const std::string& name : host.LocalVariables()) names.insert(name);
+    return std::vector<std::string>(names.begin(), names.end());
   });
   int status = 0;
   std::string line;

@@ -27,7 +27,13 @@ std::string Upper(std::string s) {
   return s;
 }
 
-std::string ValueKey(const std::string& name, const std::string& unit) { return Upper(name) + '\n' + Upper(unit); }
+bool IsLocalName(const std::string& name) { return name.size() >= 2 && (name[0] == 'L' || name[0] == 'l') && name[1] == ':'; }
+
+// A local variable ("L:NAME") has one value whatever unit it is asked in, as
+// most local variables of the simulator ignore the unit.
+std::string ValueKey(const std::string& name, const std::string& unit) {
+  return IsLocalName(name) ? Upper(name) + '\n' : Upper(name) + '\n' + Upper(unit);
+}
 
 bool IsPeriodic(std::uint32_t period) {
   return period == SIMCONNECT_PERIOD_SECOND || period == SIMCONNECT_PERIOD_VISUAL_FRAME ||
@@ -91,6 +97,7 @@ struct SimHost::Impl {
   std::map<std::uint32_t, Progress> progress;
   std::vector<TextLine> textLines;
   std::map<std::string, double> values;
+  std::map<std::string, std::string> localNames;  // upper case -> as first written
   std::set<std::string> rejected;
   Millis valuePeriod{1000};
 
@@ -305,6 +312,11 @@ struct SimHost::Impl {
       } else {
         definitions[add->defineId].push_back(
             Datum{add->datumName, add->unitsName, add->datumType, add->epsilon, add->datumId, m.sendId});
+        // The simulator creates an unknown local variable with 0, no exception.
+        if (IsLocalName(add->datumName)) {
+          values.emplace(ValueKey(add->datumName, add->unitsName), 0.0);
+          localNames.emplace(Upper(add->datumName), add->datumName);
+        }
       }
     } else if (auto* clear = std::get_if<ClearDataDefinitionMsg>(&m.decoded)) {
       ++dataGeneration;
@@ -741,6 +753,7 @@ void SimHost::SetValue(const std::string& name, const std::string& unit, double 
   {
     std::lock_guard<std::mutex> lock(impl_->mu);
     impl_->values[ValueKey(name, unit)] = value;
+    if (IsLocalName(name)) impl_->localNames.emplace(Upper(name), name);
     ++impl_->dataGeneration;
   }
   impl_->Call([this] { impl_->PumpValues(); });
@@ -751,6 +764,13 @@ std::optional<double> SimHost::Value(const std::string& name, const std::string&
   auto it = impl_->values.find(ValueKey(name, unit));
   if (it == impl_->values.end()) return std::nullopt;
   return it->second;
+}
+
+std::vector<std::string> SimHost::LocalVariables() const {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  std::vector<std::string> names;
+  for (const auto& [key, name] : impl_->localNames) names.push_back(name);
+  return names;
 }
 
 void SimHost::Reject(const std::string& datumName, bool reject) {

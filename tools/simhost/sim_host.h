@@ -152,8 +152,13 @@ class SimHost {
   bool SendSystemState(std::uint32_t requestId, std::uint32_t integer, float value, const std::string& text);
   // The value of a simulation variable (name and unit without regard to case;
   // unknown ones are 0). Requests with period SECOND send it when it changed.
+  // A local variable ("L:NAME") has one value in every unit, and registering
+  // one that is not known yet creates it with 0 (no exception), as the
+  // simulator does.
   void SetValue(const std::string& name, const std::string& unit, double value);
   std::optional<double> Value(const std::string& name, const std::string& unit) const;
+  // The local variables set or registered so far, each as first written.
+  std::vector<std::string> LocalVariables() const;
   // AddToDataDefinition with this datum name is answered by EXCEPTION
   // NAME_UNRECOGNIZED naming its send id (index 2: the name's argument).
   void Reject(const std::string& datumName, bool reject = true);
