@@ -115,7 +115,7 @@ for pair in 'unknown-variable|A:GEAR HANDLE POSITION,Bool' 'unit-dimension|A:GEA
   check mistakes "$code suggests $suggestion" grep -qF "\"suggestions\":[\"$suggestion" "$work/mistakes.json.out"
 done
 check mistakes "did you mean, in the text" has mistakes.text "did you mean: A:GEAR HANDLE POSITION,Bool"
-"$checker" check "$(dirname "$0")/../../tools/demo/aircraft/Demo_Trainer/corvane_profiles/Velk_Throttle_Config.json" >"$work/demo.text"
+"$checker" check "$(dirname "$0")/../../tools/demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json" >"$work/demo.text"
 check demo "the demo's profile is clean (exit $?)" [ $? -eq 0 ]
 check demo "with a note on its local variables" has demo.text "note [local-variable-unchecked]"
 e2e_finish

@@ -91,7 +91,7 @@ TEST(CatalogueFindings, ANameAndAUnitBothWrongGetTwoWarnings) {
 TEST(CatalogueFindings, TheRepositorysOwnProfilesGetNoWarning) {
   const std::filesystem::path root = std::filesystem::path(NIMBRA_TESTS_DIR).parent_path();
   std::vector<std::filesystem::path> profiles = {
-      root / "tools/demo/aircraft/Demo_Trainer/corvane_profiles/Velk_Throttle_Config.json",
+      root / "tools/demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json",
       root / "docs/examples/Velk_Throttle_Config.json"};
   for (const auto& file : std::filesystem::directory_iterator(root / "tests/profiles/valid")) {
     profiles.push_back(file.path());
