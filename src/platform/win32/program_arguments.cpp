@@ -2,9 +2,9 @@
 // line and the wide module name, as UTF-8.
 #include "platform/program_arguments.h"
 
-#include <shellapi.h>
-
 #include "platform/win32/wide_text.h"
+
+#include <shellapi.h>
 
 namespace platform {
 

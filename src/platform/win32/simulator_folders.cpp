@@ -2,9 +2,9 @@
 // roaming application data folders.
 #include "platform/simulator_folders.h"
 
-#include <shlobj.h>
-
 #include "platform/win32/wide_text.h"
+
+#include <shlobj.h>
 
 namespace platform {
 namespace {
