@@ -11,6 +11,10 @@ namespace platform {
 // The arguments after the program's name.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
+// Lets the console show the UTF-8 text the program prints (Windows' console
+// otherwise reads it in its own code page).
+void UseUtf8Console();
+
 // The running program's folder with a trailing separator; empty when it
 // cannot be found.
 std::string ProgramFolder();

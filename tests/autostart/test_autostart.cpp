@@ -252,6 +252,21 @@ TEST(Autostart, NonAsciiFoldersAreWrittenAsUtf8) {
   EXPECT_EQ(Read(sub / "exe.xml.nimbra-backup"), kOther);
 }
 
+// The backup cannot take the place of a folder of its name: the rename fails,
+// and neither exe.xml nor that folder changes.
+TEST(Autostart, FailedRenameLeavesTheOldFile) {
+  TempFolder folder;
+  const fs::path file = folder.path() / "exe.xml";
+  Write(file, kOther);
+  fs::create_directories(folder.path() / "exe.xml.nimbra-backup" / "kept");
+  const Result result = RunTool({"add", "--file", Utf8(file), "--exe", kExe});
+  EXPECT_EQ(result.code, 2);
+  EXPECT_NE(result.err.find("nothing changed"), std::string::npos) << result.err;
+  EXPECT_TRUE(Read(file) == kOther);
+  EXPECT_TRUE(fs::is_directory(folder.path() / "exe.xml.nimbra-backup" / "kept"));
+  EXPECT_FALSE(fs::exists(folder.path() / "exe.xml.nimbra-backup.nimbra-tmp"));
+}
+
 #ifndef _WIN32
 // The disk fills up while the new file is written: the old one stays.
 TEST(Autostart, FullDiskLeavesTheOldFile) {

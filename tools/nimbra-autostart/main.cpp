@@ -6,5 +6,6 @@
 #include "platform/program_arguments.h"
 
 int main(int argc, char** argv) {
+  platform::UseUtf8Console();
   return autostart::Run(platform::ProgramArguments(argc, argv), platform::ProgramFolder(), std::cout, std::cerr);
 }

@@ -11,6 +11,8 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return arguments;
 }
 
+void UseUtf8Console() {}
+
 std::string ProgramFolder() { return ModuleDirectory(); }
 
 }  // namespace platform

@@ -21,6 +21,8 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return arguments;
 }
 
+void UseUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
+
 std::string ProgramFolder() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
