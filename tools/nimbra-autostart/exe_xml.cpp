@@ -5,6 +5,7 @@
 // ends found in the file.
 #include "exe_xml.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace autostart {
@@ -136,12 +137,22 @@ std::optional<ExeXml> ExeXml::Parse(const std::string& bytes, std::string* error
     *error = std::string("the root element is <") + root.name() + ">, not <" + kRoot + ">";
     return std::nullopt;
   }
-  // The text is written back as UTF-8, so a declaration must not name another encoding.
+  // The text is written back as UTF-8, so the declaration must say so. Text
+  // the parser did not convert (it read it as UTF-8) but that names another
+  // encoding, such as windows-1252, would be garbled: refused.
   for (pugi::xml_node node = xml.document_->first_child(); node; node = node.next_sibling()) {
     if (node.type() != pugi::node_declaration) continue;
     pugi::xml_attribute encoding = node.attribute("encoding");
-    const std::string named = encoding.value();
-    if (encoding && named != "utf-8" && named != "UTF-8") encoding.set_value("utf-8");
+    if (!encoding) continue;
+    std::string named = encoding.value();
+    for (char& c : named) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (named == "utf-8" || named == "utf8") continue;
+    if (result.encoding == pugi::encoding_utf8) {
+      *error = std::string("the file declares the encoding '") + encoding.value() +
+               "', which this tool cannot keep (it writes UTF-8)";
+      return std::nullopt;
+    }
+    encoding.set_value("utf-8");
   }
   return xml;
 }
