@@ -4,6 +4,8 @@
 # hidapi comes in two targets: nimbra_hidapi_headers for the bridge's library,
 # which sees only the header, and nimbra_hidapi, the real library that the
 # executable links (test programs link virtual_unit in its place).
+# pugixml, the XML library of the exe.xml tool, is nimbra_pugixml: Debian's
+# package on Linux, its source (fetched like hidapi's) for Windows.
 find_package(Threads REQUIRED)
 
 add_library(nimbra_deps INTERFACE)
@@ -33,6 +35,15 @@ if(CMAKE_CROSSCOMPILING)
   target_link_libraries(nimbra_hidapi PUBLIC nimbra_hidapi_headers)
   target_compile_options(nimbra_hidapi PRIVATE -w)
   target_link_libraries(nimbra_hidapi PUBLIC setupapi)
+
+  # pugixml (exe.xml), compiled from the Debian source that scripts/setup fetched.
+  set(_pugi ${CMAKE_SOURCE_DIR}/third_party/pugixml)
+  if(NOT EXISTS ${_pugi}/pugixml.cpp)
+    message(FATAL_ERROR "pugixml source missing: run scripts/setup")
+  endif()
+  add_library(nimbra_pugixml STATIC ${_pugi}/pugixml.cpp)
+  target_include_directories(nimbra_pugixml SYSTEM PUBLIC ${_pugi})
+  target_compile_options(nimbra_pugixml PRIVATE -w)
 else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(HIDAPI REQUIRED IMPORTED_TARGET hidapi-hidraw)
@@ -40,6 +51,15 @@ else()
   target_include_directories(nimbra_hidapi_headers SYSTEM INTERFACE ${HIDAPI_INCLUDE_DIRS})
   add_library(nimbra_hidapi INTERFACE)
   target_link_libraries(nimbra_hidapi INTERFACE PkgConfig::HIDAPI)
+
+  # pugixml (exe.xml): the Debian package libpugixml-dev.
+  find_package(pugixml REQUIRED)
+  add_library(nimbra_pugixml INTERFACE)
+  if(TARGET pugixml::static)
+    target_link_libraries(nimbra_pugixml INTERFACE pugixml::static)  # no run-time dependency
+  else()
+    target_link_libraries(nimbra_pugixml INTERFACE pugixml::pugixml)
+  endif()
 endif()
 
 # GoogleTest: the system package on Linux, built from /usr/src/googletest for Windows.

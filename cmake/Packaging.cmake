@@ -1,9 +1,12 @@
 # The release artefacts. Only the component "product" is packaged: the bridge,
-# the three tools for users (nimbra-reload, nimbra-profile, nimbra-unit), the
-# sample GLOBAL profile, the commented settings file and the guides; simhost, virtual_unit, the demo and the test
-# programs have no install rules in it and never reach a package.
+# the tools for users (nimbra-reload, nimbra-profile, nimbra-unit, and on
+# Windows nimbra-autostart), the sample GLOBAL profile, the commented settings
+# file and the guides; simhost, virtual_unit, the demo and the test programs
+# have no install rules in it and never reach a package.
 #   Windows (the windows preset): cpack -G ZIP, a folder Nimbra_Bridge-<version>-win64
-#     with Nimbra_Bridge.exe, the sample profile and the settings file beside it.
+#     with Nimbra_Bridge.exe, the sample profile and the settings file beside it;
+#     cpack -G NSIS, the installer Nimbra_Bridge-<version>-win64-setup.exe of the
+#     same files (packaging/windows/NSIS.template.in).
 #   Linux (the linux-release preset): cpack -G DEB, the package nimbra-bridge.
 # scripts/package builds both.
 set(_pkg ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
@@ -16,7 +19,7 @@ set(_catalogue_notice ${CMAKE_CURRENT_SOURCE_DIR}/tools/nimbra-profile/catalogue
 if(WIN32)
   # The bridge finds its GLOBAL profile beside itself: both at the top.
   # nimbra-unit reads the settings file beside itself, as the bridge does.
-  install(TARGETS Nimbra_Bridge ${_product_tools} nimbra-unit RUNTIME DESTINATION . COMPONENT product)
+  install(TARGETS Nimbra_Bridge ${_product_tools} nimbra-unit nimbra-autostart RUNTIME DESTINATION . COMPONENT product)
   install(FILES ${_sample} DESTINATION . COMPONENT product)
   # Every key commented out: as shipped it changes nothing.
   configure_file(${_settings} ${CMAKE_CURRENT_BINARY_DIR}/packaging/Nimbra_Bridge.ini @ONLY NEWLINE_STYLE WIN32)
@@ -38,6 +41,45 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME Nimbra_Bridge-${PROJECT_VERSION}-win64)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+
+  # The installer: 64-bit (the 32-bit stub does not start under 64-bit-only
+  # Wine), from our own template. Files the pilot edits in the install folder
+  # are installed only when absent and never removed; every other file of
+  # packaging/windows/contents is removed by the uninstaller.
+  set(_pilot_files Velk_Throttle_Config.json Nimbra_Bridge.ini)
+  file(STRINGS ${_pkg}/windows/contents _shipped REGEX "^[^#]")
+  set(_bs [[\]])
+  set(_nsh "; The installer's file lists, made from packaging/windows/contents.\n")
+  string(APPEND _nsh "!macro NIMBRA_INSTALL_FILES\n  File /r")
+  foreach(_file ${_pilot_files})
+    string(APPEND _nsh " /x \"${_file}\"")
+  endforeach()
+  string(APPEND _nsh " \"\${INST_DIR}${_bs}*.*\"\n  SetOverwrite off\n")
+  foreach(_file ${_pilot_files})
+    string(APPEND _nsh "  File /nonfatal \"\${INST_DIR}${_bs}${_file}\"\n")
+  endforeach()
+  string(APPEND _nsh "  SetOverwrite on\n!macroend\n!macro NIMBRA_DELETE_FILES\n")
+  set(_folders "")
+  foreach(_file ${_shipped})
+    if(NOT _file IN_LIST _pilot_files)
+      string(REPLACE "/" "${_bs}" _windows "${_file}")
+      string(APPEND _nsh "  Delete \"$INSTDIR${_bs}${_windows}\"\n")
+      get_filename_component(_folder "${_file}" DIRECTORY)
+      if(_folder AND NOT _folder IN_LIST _folders)
+        list(APPEND _folders "${_folder}")
+      endif()
+    endif()
+  endforeach()
+  foreach(_folder ${_folders})
+    string(REPLACE "/" "${_bs}" _windows "${_folder}")
+    string(APPEND _nsh "  RMDir \"$INSTDIR${_bs}${_windows}\"\n")
+  endforeach()
+  string(APPEND _nsh "!macroend\n")
+  set(CPACK_NIMBRA_NSIS_FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/nimbra_files.nsh)
+  file(WRITE ${CPACK_NIMBRA_NSIS_FILES} "${_nsh}")
+  set(CPACK_MODULE_PATH ${_pkg}/windows)
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  set(CPACK_PROJECT_CONFIG_FILE ${_pkg}/windows/cpack_generators.cmake)
 else()
   # The executable lives in a folder of its own, /usr/lib/nimbra-bridge, because
   # its GLOBAL profile is read beside it (the directory of /proc/self/exe, so
