@@ -63,6 +63,8 @@ bool ParseCheck(const std::string& name, const std::string& argument, Check* che
     } else if (suffix == "-EMPTY") {
       check->kind = Check::Kind::Empty;
       return argument.empty();
+    } else if (suffix == "-LAST") {
+      check->kind = Check::Kind::Last;
     } else if (suffix == "-EXACT") {
       check->kind = Check::Kind::Exact;
     } else if (suffix == "-COUNT") {

@@ -26,7 +26,7 @@ struct Step {
 };
 
 struct Check {
-  enum class Kind { Match, Next, Not, Count, Empty, Exact };
+  enum class Kind { Match, Next, Not, Count, Empty, Exact, Last };
   std::string stream;  // HOST, ERR, OUT, REPORTS, LOG, RUN, MARKERS
   Kind kind = Kind::Match;
   std::string pattern;

@@ -38,6 +38,7 @@ const char* KindName(Check::Kind kind) {
     case Check::Kind::Count: return "-COUNT";
     case Check::Kind::Empty: return "-EMPTY";
     case Check::Kind::Exact: return "-EXACT";
+    case Check::Kind::Last: return "-LAST";
   }
   return "";
 }
@@ -164,6 +165,11 @@ int RunChecks(const Case& c, const Streams& streams, std::optional<int> exitStat
         break;
       case Check::Kind::Exact:
         exact[check.stream].push_back(&check);
+        break;
+      case Check::Kind::Last:
+        if (lines.empty() || !Matches(check.pattern, lines.back(), true))
+          reporter.Fail(check, "the last line does not match", check.pattern,
+                        lines.empty() ? "an empty stream" : lines.back(), static_cast<int>(lines.size()) - 1);
         break;
     }
   }
