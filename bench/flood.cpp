@@ -37,7 +37,7 @@
 #include <thread>
 #include <vector>
 
-#include "bridge_process.h"
+#include "child_process.h"
 #include "listener.h"
 #include "sim_host.h"
 
@@ -289,15 +289,14 @@ int main(int argc, char** argv) {
   host.Start();
 
   // ---- The bridge -----------------------------------------------------------
-  // The unit's own settings and the simulator's registered ports stay out.
-  demo::BridgeProcess bridgeProcess;
+  child::ChildProcess bridgeProcess;
+  child::Launch launch;
+  launch.executable = (work / "Nimbra_Bridge").string();
+  launch.folder = work.string();
+  launch.environment = {"LD_PRELOAD=" + fs::absolute(settings.unit).string(), "HOME=" + work.string()};
+  launch.outFile = launch.errFile = (work / "bridge.err").string();
   std::string error;
-  if (!bridgeProcess.Start((work / "Nimbra_Bridge").string(), work.string(),
-                           {"LD_PRELOAD=" + fs::absolute(settings.unit).string(), "HOME=" + work.string(),
-                            "SimConnect_Port_IPv4", "SimConnect_Port_IPv6", "VIRTUAL_UNIT_SCRIPT", "VIRTUAL_UNIT_LOG",
-                            "VIRTUAL_UNIT_REPORTS", "VIRTUAL_UNIT_PANEL"},
-                           (work / "bridge.err").string(), &error))
-    Die(error);
+  if (!bridgeProcess.Start(launch, &error)) Die(error);
   const pid_t bridge = bridgeProcess.pid();
   std::optional<int> exitCode;  // once it ended
   if (!host.WaitForClient(10s)) Die("the bridge did not connect (see " + work.string() + "/bridge.err)");

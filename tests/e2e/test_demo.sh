@@ -2,23 +2,21 @@
 # The demo's scripted flight, headless: every expectation of the scenario
 # (the LEDs lit and dark at their moments) is met, the summary says so, and
 # the bridge exits with 0.
-# Usage: test_demo.sh BRIDGE SIMHOST LIBVIRTUAL_UNIT ...
+# Usage: test_demo.sh BRIDGE E2E_RUNNER LIBVIRTUAL_UNIT ...
 set -u
 bridge=$(realpath "$1")
-simhost=$(realpath "$2")
+runner=$(realpath "$2")
 unit=$(realpath "$3")
-demo_tool="$(dirname "$simhost")/../demo/nimbra-demo"   # built beside simhost
+demo_tool="$(dirname "$runner")/../tools/demo/nimbra-demo"   # in the same build
 demo=$(cd "$(dirname "$0")/../../tools/demo" && pwd)
 # The scenario's "1sec" ticks make the bridge look at the machine's reload
 # markers: never while another test run drives them (they hold this lock
 # exclusively).
 exec 8>>/tmp/nimbra-markers.lock
 flock -s -w 120 8 || { echo "the reload markers stayed busy"; exit 1; }
-source "$(dirname "$0")/lib.sh"  # preload_list
-preload=$(preload_list "$bridge" "$unit")
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-"$demo_tool" --plain --bridge "$bridge" --unit "$preload" --scenario "$demo/circuit.scenario" \
+"$demo_tool" --plain --bridge "$bridge" --unit "$unit" --scenario "$demo/circuit.scenario" \
   --own-profiles "$demo/corvane_profiles" --profile "$demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json" >"$out" 2>&1
 code=$?
 checks=0

@@ -5,9 +5,9 @@
 # tests/profiles/valid and rejects each file of tests/profiles/invalid, on
 # which the checker warns; a file that cannot load gives exit status 2 with a
 # clear message, never a crash.
-# Usage: test_profile_checker.sh BRIDGE SIMHOST LIBVIRTUAL_UNIT NIMBRA_RELOAD NIMBRA_PROFILE
+# Usage: test_profile_checker.sh BRIDGE E2E_RUNNER LIBVIRTUAL_UNIT NIMBRA_PROFILE
 set -u
-checker=$(realpath "$5")
+checker=$(realpath "$4")
 root=$(cd "$(dirname "$0")/../.." && pwd)
 profiles="$root/tests/profiles"
 work=$(mktemp -d)

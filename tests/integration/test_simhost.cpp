@@ -751,4 +751,39 @@ TEST_F(SimHostTest, ScriptCommandsWaitAndAnswerTheLastMessage) {
   EXPECT_EQ(run("exit"), R::Exit);
 }
 
+TEST_F(SimHostTest, MessageCommandSendsBuiltMessagesWholeOrCut) {
+  std::ostringstream out;
+  simhost::CommandRunner runner(host, out);
+  std::string error;
+  auto client = ConnectTcp(false, host.Tcp4Port());
+  client->Send(OpenMessage(1));
+  ASSERT_TRUE(host.WaitForMessages(1, 5s));
+  ASSERT_TRUE(client->ReadMessage());  // open answer
+  Bytes frame(12);
+  simhost::PutU32(frame, 0, 70000);
+  simhost::PutU32(frame, 4, 6);
+  simhost::PutU32(frame, 8, 4);
+  frame.push_back(0xAB);
+  const Bytes event = simhost::BuildEvent(SIMCONNECT_UNUSED, 9, 1);
+  const struct {
+    const char* command;
+    Bytes expected;
+  } cases[] = {
+      {"message event 9 1", event},
+      {"message event 9 1 cut 5", Bytes(event.begin(), event.begin() + 5)},
+      {"message filename 5 4142", simhost::BuildEventFilename(5, "AB")},
+      {"message filename-text 5 \"C:\\a b\\aircraft.cfg\"", simhost::BuildEventFilename(5, "C:\\a b\\aircraft.cfg")},
+      {"message frame 70000 6 4 AB", frame},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(runner.Execute(c.command, &error), simhost::CommandRunner::Result::Ok) << c.command << ": " << error;
+    EXPECT_EQ(client->ReadBytes(c.expected.size(), 5s), c.expected) << c.command;
+  }
+  for (const char* bad : {"message", "message event 9", "message frame 1 2", "message filename 5 XYZ",
+                          "message event 9 1 cut x"}) {
+    EXPECT_EQ(runner.Execute(bad, &error), simhost::CommandRunner::Result::Failed) << bad;
+    EXPECT_EQ(error.rfind("usage:", 0), 0u) << bad << ": " << error;
+  }
+}
+
 }  // namespace

@@ -81,25 +81,17 @@ class OwnPipe {
   std::string name_;
 };
 
-// Held by each test that uses the default pipe, for the whole test: no two
-// test runs on this machine use that pipe at the same time (the ctest
-// resource lock "simulator_pipe" only orders the tests of one run). The
-// end-to-end scripts take the same lock with flock(1) on the same file.
-// A simulator stand-in outside the tests (a demo, a simhost started by hand)
-// takes no lock; Start() and WaitUntilFree() wait for it to go.
-class DefaultPipeLock {
+// A lock shared by every test run on this machine, held for as long as the
+// object lives: a flock(2) on a file in /tmp, or a named mutex (which is the
+// wine prefix's under wine). It waits up to `patience` for another run to
+// let go, and throws when it does not.
+class MachineLock {
  public:
-#ifdef _WIN32
-  static constexpr const char* kLockName = "nimbra-default-pipe";  // a named mutex
-#else
-  static constexpr const char* kLockName = "/tmp/nimbra-default-pipe.lock";
-#endif
-
-  explicit DefaultPipeLock(std::chrono::seconds patience = std::chrono::seconds(150)) {
+  MachineLock(const std::string& name, std::chrono::seconds patience) : name_(name) {
     const auto end = std::chrono::steady_clock::now() + patience;
 #ifdef _WIN32
-    mutex_ = CreateMutexA(nullptr, FALSE, kLockName);
-    if (mutex_ == nullptr) Fail(std::string("cannot create the mutex ") + kLockName, GetLastError());
+    mutex_ = CreateMutexA(nullptr, FALSE, name.c_str());
+    if (mutex_ == nullptr) Fail("cannot create the mutex " + name, GetLastError());
     const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
     const DWORD result = WaitForSingleObject(mutex_, static_cast<DWORD>(wait.count()));
     const DWORD error = GetLastError();
@@ -107,7 +99,7 @@ class DefaultPipeLock {
     if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) return;
     CloseHandle(mutex_);
     if (result == WAIT_TIMEOUT) TimedOut(patience);
-    Fail(std::string("cannot wait for the mutex ") + kLockName, error);
+    Fail("cannot wait for the mutex " + name, error);
 #else
     fd_ = OpenLockFile();
     for (;;) {
@@ -115,7 +107,7 @@ class DefaultPipeLock {
       const int error = errno;
       if (error != EWOULDBLOCK && error != EINTR) {
         close(fd_);
-        Fail(std::string("cannot lock ") + kLockName, error);
+        Fail("cannot lock " + name, error);
       }
       if (std::chrono::steady_clock::now() > end) {
         close(fd_);
@@ -126,7 +118,7 @@ class DefaultPipeLock {
 #endif
   }
 
-  ~DefaultPipeLock() {
+  ~MachineLock() {
 #ifdef _WIN32
     ReleaseMutex(mutex_);
     CloseHandle(mutex_);
@@ -135,8 +127,55 @@ class DefaultPipeLock {
 #endif
   }
 
-  DefaultPipeLock(const DefaultPipeLock&) = delete;
-  DefaultPipeLock& operator=(const DefaultPipeLock&) = delete;
+  MachineLock(const MachineLock&) = delete;
+  MachineLock& operator=(const MachineLock&) = delete;
+
+ private:
+  [[noreturn]] static void Fail(const std::string& what, unsigned long error) {
+    throw std::runtime_error(what + " (error " + std::to_string(error) + ")");
+  }
+  [[noreturn]] void TimedOut(std::chrono::seconds patience) const {
+    throw std::runtime_error("another test run kept " + name_ + " for " + std::to_string(patience.count()) + " s");
+  }
+
+  std::string name_;
+#ifdef _WIN32
+  HANDLE mutex_ = nullptr;
+#else
+  // The file stays for every user of the machine: created readable and
+  // writable by all, and opened for reading when it belongs to someone else.
+  int OpenLockFile() const {
+    const char* path = name_.c_str();
+    int fd = open(path, O_RDWR | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+      fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) fchmod(fd, 0666);  // whatever the umask
+      else if (errno == EEXIST) fd = open(path, O_RDWR | O_CLOEXEC);
+    }
+    if (fd < 0) fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) Fail("cannot open " + name_, static_cast<unsigned long>(errno));
+    return fd;
+  }
+
+  int fd_ = -1;
+#endif
+};
+
+// Held by each test that uses the default pipe, for the whole test: no two
+// test runs on this machine use that pipe at the same time (the ctest
+// resource lock "simulator_pipe" only orders the tests of one run).
+// A simulator stand-in outside the tests (a demo, a simhost started by hand)
+// takes no lock; Start() and WaitUntilFree() wait for it to go.
+class DefaultPipeLock : public MachineLock {
+ public:
+#ifdef _WIN32
+  static constexpr const char* kLockName = "nimbra-default-pipe";  // a named mutex
+#else
+  static constexpr const char* kLockName = "/tmp/nimbra-default-pipe.lock";
+#endif
+
+  explicit DefaultPipeLock(std::chrono::seconds patience = std::chrono::seconds(150))
+      : MachineLock(kLockName, patience) {}
 
   // Starts `host`, whose options name the default pipe, trying again while
   // another process still listens there.
@@ -165,35 +204,18 @@ class DefaultPipeLock {
     Start(probe, patience);
     probe.Stop();
   }
+};
 
- private:
-  [[noreturn]] static void Fail(const std::string& what, unsigned long error) {
-    throw std::runtime_error(what + " (error " + std::to_string(error) + ")");
-  }
-  [[noreturn]] static void TimedOut(std::chrono::seconds patience) {
-    throw std::runtime_error("another test run kept the default pipe for " + std::to_string(patience.count()) +
-                             " s (" + kLockName + ")");
-  }
-
+// Held by whatever drives the machine's reload markers (their names are the
+// machine's, or the wine prefix's): one test run at a time.
+class MarkersLock : public MachineLock {
+ public:
 #ifdef _WIN32
-  HANDLE mutex_ = nullptr;
+  static constexpr const char* kLockName = "nimbra-markers";
 #else
-  // The file stays for every user of the machine: created readable and
-  // writable by all, and opened for reading when it belongs to someone else.
-  static int OpenLockFile() {
-    int fd = open(kLockName, O_RDWR | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-      fd = open(kLockName, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) fchmod(fd, 0666);  // whatever the umask
-      else if (errno == EEXIST) fd = open(kLockName, O_RDWR | O_CLOEXEC);
-    }
-    if (fd < 0) fd = open(kLockName, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) Fail(std::string("cannot open ") + kLockName, static_cast<unsigned long>(errno));
-    return fd;
-  }
-
-  int fd_ = -1;
+  static constexpr const char* kLockName = "/tmp/nimbra-markers.lock";
 #endif
+  explicit MarkersLock(std::chrono::seconds patience = std::chrono::seconds(150)) : MachineLock(kLockName, patience) {}
 };
 
 }  // namespace testsupport

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "bridge_process.h"
+#include "child_process.h"
 #include "scenario.h"
 #include "sim_host.h"
 #include "unit_view.h"
@@ -195,13 +195,14 @@ int main(int argc, char** argv) {
     bridgeExecutable = copy.string();
   }
 
-  demo::BridgeProcess bridge;
-  // --unit is the preload list as given (a sanitizer runtime may come first).
-  const std::vector<std::string> environment = {"LD_PRELOAD=" + options.unit,
-                                                "VIRTUAL_UNIT_REPORTS=" + (work / "reports").string(),
-                                                "HOME=" + work.string()};
-  if (!bridge.Start(bridgeExecutable, work.string(), environment, (work / "bridge.err").string(),
-                    &error)) {
+  child::ChildProcess bridge;
+  child::Launch launch;
+  launch.executable = bridgeExecutable;
+  launch.folder = work.string();
+  launch.environment = {"LD_PRELOAD=" + fs::absolute(options.unit).string(),
+                        "VIRTUAL_UNIT_REPORTS=" + (work / "reports").string(), "HOME=" + work.string()};
+  launch.outFile = launch.errFile = (work / "bridge.err").string();
+  if (!bridge.Start(launch, &error)) {
     std::cerr << "nimbra-demo: " << error << "\n";
     return 2;
   }

@@ -264,6 +264,41 @@ CommandRunner::Result CommandRunner::Execute(const std::string& line, std::strin
     for (auto& x : b) x = std::uint8_t(rng());
     return sent(host_.SendRaw(std::move(b)));
   }
+  if (cmd == "message") {
+    // The faults a simulator can commit with well-formed or cut messages,
+    // encoded by simhost's own builders.
+    std::uint32_t cut = 0;
+    if (w.size() >= 4 && Lower(w[w.size() - 2]) == "cut") {
+      if (!ParseU32(w.back(), &cut)) return usage("message ... cut N");
+      w.resize(w.size() - 2);
+    }
+    const std::string kind = w.size() >= 2 ? Lower(w[1]) : "";
+    std::uint32_t a = 0, b = 0, c = 0;
+    Bytes bytes;
+    if (kind == "event" && w.size() == 4 && ParseU32(w[2], &a) && ParseU32(w[3], &b)) {
+      bytes = BuildEvent(SIMCONNECT_UNUSED, a, b);
+    } else if (kind == "filename" && w.size() == 4 && ParseU32(w[2], &a) && ParseHex(w[3])) {
+      const Bytes name = *ParseHex(w[3]);
+      bytes = BuildEventFilename(a, std::string(name.begin(), name.end()));
+    } else if (kind == "filename-text" && w.size() == 4 && ParseU32(w[2], &a)) {
+      bytes = BuildEventFilename(a, w[3]);
+    } else if (kind == "frame" && (w.size() == 5 || w.size() == 6) && ParseU32(w[2], &a) && ParseU32(w[3], &b) &&
+               ParseU32(w[4], &c) && (w.size() == 5 || ParseHex(w[5]))) {
+      bytes = Bytes(12);
+      PutU32(bytes, 0, a);
+      PutU32(bytes, 4, b);
+      PutU32(bytes, 8, c);
+      if (w.size() == 6) {
+        const Bytes body = *ParseHex(w[5]);
+        bytes.insert(bytes.end(), body.begin(), body.end());
+      }
+    } else {
+      return usage("message event ID DATA | filename ID HEX | filename-text ID TEXT | frame SIZE VERSION TYPE [HEX]"
+                   " [cut N]");
+    }
+    if (cut > 0 && cut < bytes.size()) bytes.resize(cut);
+    return sent(host_.SendRaw(std::move(bytes)));
+  }
   if (cmd == "quit") return sent(host_.SendQuit());
   if (cmd == "close") return sent(host_.CloseClient());
   if (cmd == "reset") return sent(host_.ResetClient());

@@ -1,0 +1,315 @@
+// Running a case. simhost runs in this process: the runner waits on its own
+// WaitFor... calls (through the host commands of the case), never on sleeps
+// or on counting its output. Everything it showed (the display lines and the
+// answers of `show`) goes to the HOST stream in the order it appeared.
+#include "session.h"
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <streambuf>
+#include <thread>
+
+#include "child_process.h"
+#include "commands.h"
+#include "platform/named_marker.h"
+#include "sim_host.h"
+#include "support/own_pipe.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
+// Lines from several threads into one list: each writer has a sink of its
+// own that hands over whole lines.
+class Transcript {
+ public:
+  void Add(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.push_back(line);
+  }
+  std::vector<std::string> Lines() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+class LineSink : public std::streambuf {
+ public:
+  explicit LineSink(Transcript& transcript) : transcript_(transcript) {}
+  ~LineSink() override {
+    if (!partial_.empty()) transcript_.Add(partial_);
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    if (c == '\n') {
+      transcript_.Add(partial_);
+      partial_.clear();
+    } else {
+      partial_ += static_cast<char>(c);
+    }
+    return c;
+  }
+
+ private:
+  Transcript& transcript_;
+  std::string partial_;
+};
+
+std::vector<std::string> ReadLines(const fs::path& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// A report as virtual_unit writes it ("00 01 00 ..."), shortened to its
+// bytes that are not zero ("1=01 4=08"), or "zeros"; other lengths than the
+// unit's 65 bytes are named first.
+std::string ShortReport(const std::string& line) {
+  std::istringstream words(line);
+  std::string out, byte;
+  int index = 0;
+  for (; words >> byte; ++index) {
+    if (byte != "00") out += (out.empty() ? "" : " ") + std::to_string(index) + "=" + byte;
+  }
+  if (out.empty()) out = "zeros";
+  return index == 65 ? out : std::to_string(index) + " bytes: " + out;
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// The work folder as the simulator would name it: a Windows path (under
+// wine on Linux, drive Z: is the root).
+std::string WindowsPath(const fs::path& path) {
+  if (kWindows) return fs::path(path).make_preferred().string();
+  return "Z:" + Replace(path.generic_string(), "/", "\\");
+}
+
+Case Resolve(Case c, const std::string& work) {
+  auto apply = [&](std::string& text) { text = Replace(text, "${WORK}", work); };
+  for (std::string& e : c.environment) apply(e);
+  for (Fixture& f : c.files) apply(f.bytes);
+  for (Step& s : c.steps) {
+    apply(s.text);
+    apply(s.fixture.bytes);
+  }
+  for (Check& check : c.checks) apply(check.pattern);
+  return c;
+}
+
+bool Put(const fs::path& root, const Fixture& fixture, std::string* error) {
+  const fs::path path = root / fs::path(fixture.path);
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  if (fs::is_directory(path)) fs::remove_all(path, ec);
+  if (fixture.folder) {
+    fs::remove(path, ec);
+    fs::create_directories(path, ec);
+    if (!ec) return true;
+  } else {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << fixture.bytes;
+    if (out.flush()) return true;
+  }
+  *error = "cannot write " + path.string();
+  return false;
+}
+
+std::string Where(const Case& c, int line) { return c.path + ":" + std::to_string(line) + ": "; }
+
+}  // namespace
+
+Outcome RunCase(const Case& original, const Programs& programs) {
+  Outcome outcome;
+  const std::string unique = testsupport::UniquePipeName();
+  const fs::path work = fs::temp_directory_path() / ("nimbra-e2e-" + fs::path(original.path).stem().string() + "-" +
+                                                     unique.substr(unique.find('-', 7) + 1));
+  const fs::path bin = work / "bin";
+  fs::create_directories(bin);
+  outcome.work = work.string();
+  outcome.resolved = Resolve(original, WindowsPath(work));
+  const Case& c = outcome.resolved;
+  auto problem = [&](int line, const std::string& why) { outcome.problems.push_back(Where(c, line) + why); };
+
+  std::string error;
+  bool ownConfig = false;
+  for (const Fixture& f : c.files) {
+    if (!Put(work, f, &error)) problem(0, error);
+    ownConfig = ownConfig || f.path == "bin/SimConnect.cfg";
+  }
+
+  // Locks against other test runs, for the whole run.
+  std::unique_ptr<testsupport::MarkersLock> markersLock;
+  std::unique_ptr<testsupport::DefaultPipeLock> pipeLock;
+  for (const std::string& lock : c.locks) {
+    if (lock == "markers") markersLock = std::make_unique<testsupport::MarkersLock>();
+  }
+  if (c.transport == "default-pipe") pipeLock = std::make_unique<testsupport::DefaultPipeLock>();
+
+  // simhost, on an endpoint of this run's own unless the case is about the default one.
+  Transcript transcript;
+  LineSink displaySink(transcript);
+  std::ostream display(&displaySink);
+  std::unique_ptr<simhost::SimHost> host;
+  if (c.transport != "none") {
+    simhost::Options options;
+    options.display = &display;
+    options.quiet = true;
+    options.valuePeriod = 50ms;
+    options.pipe = c.transport != "tcp";
+    if (c.transport == "pipe") options.pipeName = unique;
+    if (c.transport == "tcp") options.tcp4Port = 0;
+    host = std::make_unique<simhost::SimHost>(options);
+    if (pipeLock) {
+      pipeLock->Start(*host);
+    } else {
+      host->Start();
+    }
+    if (!ownConfig && c.transport != "default-pipe") {
+      std::ofstream cfg(bin / "SimConnect.cfg");
+      if (c.transport == "tcp") {
+        cfg << "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" << host->Tcp4Port() << "\n";
+      } else {
+        cfg << "[SimConnect]\nProtocol=Pipe\nPort=" << unique << "\n";
+      }
+    }
+  }
+
+  // The bridge: a copy beside its GLOBAL profile, unless it runs in place.
+  const bool testBuild = c.bridge == "test";
+  const std::string source = testBuild ? programs.bridge : programs.product;
+  child::Launch launch;
+  launch.executable = programs.inPlace ? source : (bin / fs::path(source).filename()).string();
+  if (!programs.inPlace) fs::copy_file(source, launch.executable, fs::copy_options::overwrite_existing);
+  launch.folder = bin.string();
+  launch.outFile = (work / "bridge.out").string();
+  launch.errFile = (work / "bridge.err").string();
+  launch.environment = {"HOME=" + work.string(), "VIRTUAL_UNIT_LOG=" + (work / "unit.log").string(),
+                        "VIRTUAL_UNIT_REPORTS=" + (work / "unit.reports").string()};
+  if (testBuild && !kWindows && !programs.unit.empty()) launch.environment.push_back("LD_PRELOAD=" + programs.unit);
+  if (testBuild && kWindows) launch.environment.push_back("NIMBRA_TEST_BOXES=" + (work / "boxes").string());
+  launch.environment.insert(launch.environment.end(), c.environment.begin(), c.environment.end());
+  child::ChildProcess bridge;
+  if (!bridge.Start(launch, &error)) problem(0, error);
+
+  // The steps.
+  LineSink commandSink(transcript);
+  std::ostream answers(&commandSink);
+  std::unique_ptr<simhost::CommandRunner> commands;
+  if (host) commands = std::make_unique<simhost::CommandRunner>(*host, answers);
+  std::vector<std::string> run, markers;
+  for (const Step& step : c.steps) {
+    switch (step.kind) {
+      case Step::Kind::Host:
+      case Step::Kind::HostTry: {
+        if (!commands) {
+          problem(step.line, "no simhost with TRANSPORT: none");
+          break;
+        }
+        const auto result = commands->Execute(step.text, &error);
+        answers.flush();
+        // HOST-TRY lets a command fail (nothing connected, a wait that ends
+        // unmet), never a malformed one.
+        const bool malformed = error.rfind("usage:", 0) == 0 || error.rfind("unknown command", 0) == 0;
+        if (result == simhost::CommandRunner::Result::Failed && (step.kind == Step::Kind::Host || malformed))
+          problem(step.line, "the host command failed: " + error);
+        break;
+      }
+      case Step::Kind::Run: {
+        std::vector<std::string> words = simhost::SplitWords(step.text);
+        const auto tool = programs.tools.find(words[0]);
+        if (tool == programs.tools.end()) {
+          problem(step.line, "no program for " + words[0] + " (give it with --tool " + words[0] + "=PATH)");
+          break;
+        }
+        child::Launch toolLaunch;
+        toolLaunch.executable = tool->second;
+        toolLaunch.arguments.assign(words.begin() + 1, words.end());
+        toolLaunch.folder = bin.string();
+        toolLaunch.outFile = toolLaunch.errFile = (work / "run.out").string();
+        child::ChildProcess process;
+        if (!process.Start(toolLaunch, &error)) {
+          problem(step.line, error);
+          break;
+        }
+        const auto status = process.Wait(120s);
+        run.push_back("$ " + step.text);
+        for (const std::string& line : ReadLines(work / "run.out")) run.push_back(line);
+        run.push_back(status ? "exit status " + std::to_string(*status) : "still running after 120 s");
+        break;
+      }
+      case Step::Kind::Write:
+        if (!Put(work, step.fixture, &error)) problem(step.line, error);
+        break;
+      case Step::Kind::HoldMarker: {
+        const platform::MarkerHandle marker = platform::CreateOrOpenMarker(step.text);
+        if (marker == platform::kNoMarker) problem(step.line, "cannot create the marker " + step.text);
+        std::this_thread::sleep_for(step.span);  // another program holding it this long is the point
+        platform::CloseMarker(marker);
+        break;
+      }
+      case Step::Kind::ProbeMarker: {
+        const platform::MarkerHandle marker = platform::OpenMarkerIfExists(step.text);
+        markers.push_back(step.text + (marker != platform::kNoMarker ? " held" : " absent"));
+        if (marker != platform::kNoMarker) platform::CloseMarker(marker);
+        break;
+      }
+      case Step::Kind::WaitExit:
+        if (bridge.Running()) outcome.exitStatus = bridge.Wait(c.exitLimit);
+        if (!outcome.exitStatus) {
+          problem(step.line, "the bridge still ran after EXIT-LIMIT");
+          bridge.Kill();
+        }
+        break;
+    }
+  }
+
+  // The end of the link: the bridge then has EXIT-LIMIT to end.
+  if (bridge.Running()) {
+    if (host) host->CloseClient();
+    outcome.exitStatus = bridge.Wait(c.exitLimit);
+    if (!outcome.exitStatus) bridge.Kill();
+  }
+  if (host) host->Stop();
+
+  outcome.streams["HOST"] = transcript.Lines();
+  outcome.streams["OUT"] = ReadLines(work / "bridge.out");
+  outcome.streams["ERR"] = ReadLines(work / (kWindows && testBuild ? "boxes" : "bridge.err"));
+  outcome.streams["LOG"] = ReadLines(work / "unit.log");
+  for (const std::string& line : ReadLines(work / "unit.reports")) outcome.streams["REPORTS"].push_back(ShortReport(line));
+  outcome.streams["REPORTS"];
+  outcome.streams["RUN"] = run;
+  outcome.streams["MARKERS"] = markers;
+  return outcome;
+}
+
+void RemoveWork(const std::string& work) {
+  std::error_code ignored;
+  fs::remove_all(work, ignored);
+}
+
+}  // namespace e2e
