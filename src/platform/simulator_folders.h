@@ -1,7 +1,8 @@
-// The folders where each edition of the simulator keeps its settings file
-// UserCfg.opt and its add-on autostart list exe.xml. Where these lie depends
-// on the system (Windows' per-user folders, or a Proton prefix on Linux), so
-// the autostart tool asks here and looks for the files itself.
+// Where the simulators keep their settings (`UserCfg.opt`) and their add-on
+// autostart list (`exe.xml`), and the package root a `UserCfg.opt` names.
+// The folders depend on the system and on how the simulator was sold:
+// Windows' per-user folders, or on Linux the Proton prefix Steam makes for
+// each game. Callers look for the files themselves.
 #pragma once
 
 #include <string>
@@ -9,15 +10,29 @@
 
 namespace platform {
 
+inline constexpr char kUserCfgFileName[] = "UserCfg.opt";
+
+// How a folder's text is written on Windows: in the system's narrow code page
+// for the bridge's file calls, or in UTF-8 for the tools' wide calls. POSIX
+// paths are bytes either way.
+enum class PathText { SystemCodePage, Utf8 };
+
 struct SimulatorFolder {
   int year;             // 2020 or 2024
   std::string edition;  // "Steam", "Microsoft Store", ...
-  std::string folder;   // UTF-8, with a trailing separator
+  std::string folder;   // with a trailing separator
 };
 
-// Every place a simulator may keep its settings, 2020 first; places the
-// system cannot name are left out. A simulator is installed in a place when
-// UserCfg.opt is there.
-std::vector<SimulatorFolder> SimulatorFolders();
+// Every place a simulator may keep its settings, whether or not it is there:
+// 2024 first, then 2020; within a simulator the store edition, then Steam,
+// then the rarer ones. Places the system cannot name are left out.
+std::vector<SimulatorFolder> SimulatorFolders(PathText text);
+
+// The package root named by the `InstalledPackagesPath` line of the
+// `UserCfg.opt` at `file` (UTF-8 or UTF-16 with byte-order mark; blanks and
+// one pair of quotes around the value removed). False when the file does not
+// read, has no such line, or the value is empty or not plain ASCII in a
+// UTF-16 file.
+bool ReadInstalledPackagesPath(const std::string& file, std::string* root);
 
 }  // namespace platform

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "platform/file_access.h"
-#include "platform/simulator_places.h"
+#include "platform/simulator_folders.h"
 
 namespace {
 
@@ -229,7 +229,7 @@ std::vector<ProfileCandidate> LocalProfileCandidates(const LocalProfileQuery& qu
 std::vector<std::string> PackageRoots(const std::string& packagesPath) {
   if (!packagesPath.empty()) return {packagesPath};
   std::vector<std::string> roots;
-  for (const platform::SimulatorFolder& place : platform::FindSimulatorFolders()) {
+  for (const platform::SimulatorFolder& place : platform::SimulatorFolders(platform::PathText::SystemCodePage)) {
     std::string root;
     if (platform::ReadInstalledPackagesPath(place.folder + platform::kUserCfgFileName, &root)) roots.push_back(root);
   }

@@ -14,7 +14,7 @@
 #include "app/aircraft_dir.h"
 #include "app/process_state.h"
 #include "platform/file_access.h"
-#include "platform/simulator_places.h"
+#include "platform/simulator_folders.h"
 #include "profiles/local_profile.h"
 
 namespace {

@@ -190,7 +190,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& programFol
     for (int year : {2020, 2024}) {
       if (options.year != 0 && options.year != year) continue;
       bool found = false;
-      for (const platform::SimulatorFolder& place : platform::SimulatorFolders()) {
+      for (const platform::SimulatorFolder& place : platform::SimulatorFolders(platform::PathText::Utf8)) {
         if (place.year != year) continue;
         if (platform::KindOfPath(Join(place.folder, "UserCfg.opt")) != platform::PathKind::File) continue;
         found = true;

@@ -15,7 +15,7 @@ const char* Variable(const char* name) {
 
 }  // namespace
 
-std::vector<SimulatorFolder> SimulatorFolders() {
+std::vector<SimulatorFolder> SimulatorFolders(PathText /*text*/) {
   std::string data;
   if (const char* xdg = Variable("XDG_DATA_HOME")) {
     data = xdg;
@@ -27,8 +27,8 @@ std::vector<SimulatorFolder> SimulatorFolders() {
   const std::string compat = data + "/Steam/steamapps/compatdata/";
   const std::string roaming = "/pfx/drive_c/users/steamuser/AppData/Roaming/";
   return {
-      {2020, "Steam (Proton)", compat + "1250410" + roaming + "Microsoft Flight Simulator/"},
       {2024, "Steam (Proton)", compat + "2537590" + roaming + "Microsoft Flight Simulator 2024/"},
+      {2020, "Steam (Proton)", compat + "1250410" + roaming + "Microsoft Flight Simulator/"},
   };
 }
 

@@ -1,7 +1,7 @@
 // Reading the package root out of a simulator's `UserCfg.opt`. The file is
 // the simulator's own and may be in any state, so every shape it can take
 // ends in "no root" rather than in a guess.
-#include "platform/simulator_places.h"
+#include "platform/simulator_folders.h"
 
 #include <cstdio>
 #include <memory>
