@@ -361,7 +361,11 @@ TEST_F(Reload, BeforeAnyAircraftTheLocalProfileIsTheFileInTheCurrentFolder) {
   std::filesystem::create_directories(folder);
   std::filesystem::current_path(folder);
   const std::string prefix = "NimbraBridge|ReloadJson: " + name + " reloaded 0 binding(s) successfully from ";
+  // A test program not named as the bridge has no module folder (Windows):
+  // its GLOBAL path is then the same bare name, so only the LOCAL case holds.
+  const bool globalApart = !platform::ModuleDirectory().empty();
   for (const bool local : {false, true}) {
+    if (!local && !globalApart) continue;
     if (local) std::ofstream(name + "_Config.json") << "{\"SaveName\": \"L\"}";
     const std::size_t from = Mark();
     device.ReloadJson(true);
