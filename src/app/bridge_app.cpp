@@ -32,6 +32,7 @@ void CreateDevices(const BridgeSettings& settings) {
   for (const DeviceDescriptor& descriptor : deviceDescriptors) {
     devices.push_back(std::make_unique<HidDevice>(descriptor.vendorId, descriptor.productId, descriptor.name,
                                                   descriptor.lastByteIndex, descriptor.lastByteMaxBit, settings.unit));
+    devices.back()->packagesPath = settings.packagesPath;
   }
   InitialiseDevices();
 }
@@ -40,7 +41,6 @@ void CreateDevices(const BridgeSettings& settings) {
 
 void InitialiseDevices() {
   for (const auto& device : devices) {
-    device->packagesPath = settings.packagesPath;
     device->Initialise();
     if (AddDeviceMenu(device) != 0) {
       ReportMessage("Failed to Initialize SimConBelowTheLine", "NimbraBridge", true);
