@@ -25,25 +25,28 @@ bool OpenSimulator() {
   return SimConnect_MenuAddItem(simHandle, "Corvane", kMenuTopEventId, 0) == 0;
 }
 
-// Creates one device per supported unit, opens each and adds its menu
-// sub-items. A missing menu is reported, and the device is served all the same.
+// Creates one device per supported unit, then opens them and adds their menus.
 void CreateDevices(const BridgeSettings& settings) {
   deviceDescriptors.push_back({kSupportedUnitLastByteMaxBit, kSupportedUnitLastByteIndex, kSupportedUnitName,
                                settings.unit.productId, settings.unit.vendorId});
   for (const DeviceDescriptor& descriptor : deviceDescriptors) {
     devices.push_back(std::make_unique<HidDevice>(descriptor.vendorId, descriptor.productId, descriptor.name,
                                                   descriptor.lastByteIndex, descriptor.lastByteMaxBit, settings.unit));
+    devices.back()->packagesPath = settings.packagesPath;
   }
+  InitialiseDevices();
+}
+
+}  // namespace
+
+void InitialiseDevices() {
   for (const auto& device : devices) {
-    device->packagesPath = settings.packagesPath;
     device->Initialise();
     if (AddDeviceMenu(device) != 0) {
       ReportMessage("Failed to Initialize SimConBelowTheLine", "NimbraBridge", true);
     }
   }
 }
-
-}  // namespace
 
 BridgeApp::BridgeApp() {
   const BridgeSettings settings = ReadSettings(SettingsFilePath());

@@ -11,5 +11,9 @@ class BridgeApp {
   BridgeApp& operator=(const BridgeApp&) = delete;
 };
 
+// Opens each device of the device list and adds its menu sub-items. A
+// refused menu is reported, and the device is served all the same.
+void InitialiseDevices();
+
 // Tears down menus, devices and the simulator connection. Safe to repeat.
 void Shutdown();

@@ -22,6 +22,11 @@ void Device::ReloadJson(bool tryLocal) {
                       (tryLocal ? "LOCAL" : "GLOBAL") + " profile '" + saveName + "'.",
                   "NimbraBridge|ReloadJson", false);
   } catch (const std::exception& failure) {
-    ReportMessage(failure.what(), "NimbraBridge|ReloadJson", true);
+    // Building the box's texts allocates; out of memory, the box is left out
+    // rather than let a second exception out of the reload.
+    try {
+      ReportMessage(failure.what(), "NimbraBridge|ReloadJson", true);
+    } catch (...) {
+    }
   }
 }

@@ -11,6 +11,7 @@
 
 #include "app/process_state.h"
 #include "app/report_message.h"
+#include "simlink/link_lost.h"
 #include "simlink/simconnect.h"
 #include "variables/variable_datum.h"
 
@@ -30,19 +31,43 @@ std::int32_t TowardZero(double value) {
 }  // namespace
 
 void VariableRegistry::AcquireVariables(const std::vector<Condition>& conditions, bool localVariables) {
-  for (const Condition& condition : conditions) {
-    const auto found = entries_.find(condition.reference);
-    if (found != entries_.end() && (localVariables || !IsLocalReference(condition.reference))) {
-      ++found->second->refCount;
-      continue;
+  // Which conditions hold a variable now, so that an exception (out of
+  // memory) part-way gives back exactly those before it passes on.
+  std::vector<bool> held(conditions.size(), false);
+  std::size_t next = 0;
+  try {
+    for (; next < conditions.size(); ++next) held[next] = AcquireVariable(conditions[next], localVariables);
+  } catch (...) {
+    for (std::size_t i = 0; i < next; ++i) {
+      if (!held[i]) continue;
+      try {
+        ReleaseVariable(conditions[i].reference);
+      } catch (...) {
+        // The link could not take the unregistration; the entry is gone all the same.
+      }
     }
-    Registration registration;
-    if (!RegisterVariable(condition.reference, static_cast<std::int32_t>(condition.valueType), &registration,
-                          localVariables)) {
+    throw;
+  }
+}
+
+bool VariableRegistry::AcquireVariable(const Condition& condition, bool localVariables) {
+  const auto found = entries_.find(condition.reference);
+  if (found != entries_.end() && (localVariables || !IsLocalReference(condition.reference))) {
+    ++found->second->refCount;
+    return true;
+  }
+  Registration registration;
+  if (!RegisterVariable(condition.reference, static_cast<std::int32_t>(condition.valueType), &registration,
+                        localVariables)) {
+    // After the link's end every registration fails; that end is reported
+    // once and ends the bridge, so the variables are not blamed for it.
+    if (!SimConnectLinkLost(simHandle)) {
       ReportMessage("Could not add condition variable '" + condition.reference + "' to MSFS processing.",
                     "NimbraBridge", true);
-      continue;
     }
+    return false;
+  }
+  try {
     auto variable = std::make_unique<SimVariable>();
     variable->valueType = static_cast<std::int32_t>(condition.valueType);
     if (condition.valueType == ValueType::Bool) {
@@ -55,18 +80,27 @@ void VariableRegistry::AcquireVariables(const std::vector<Condition>& conditions
     variable->addSendId = registration.addSendId;
     variable->requestSendId = registration.requestSendId;
     entries_.emplace(condition.reference, std::move(variable));
+  } catch (...) {
+    UnregisterVariable(registration.defineId);
+    throw;
   }
+  return true;
 }
 
 void VariableRegistry::ReleaseVariables(const std::vector<Condition>& conditions, bool localVariables) {
   for (const Condition& condition : conditions) {
     if (!localVariables && IsLocalReference(condition.reference)) continue;  // never taken
-    const auto found = entries_.find(condition.reference);
-    if (found == entries_.end()) continue;
-    if (--found->second->refCount > 0) continue;
-    UnregisterVariable(found->second->defineId);
-    entries_.erase(found);
+    ReleaseVariable(condition.reference);
   }
+}
+
+void VariableRegistry::ReleaseVariable(const std::string& reference) {
+  const auto found = entries_.find(reference);
+  if (found == entries_.end()) return;
+  if (--found->second->refCount > 0) return;
+  const std::int32_t defineId = found->second->defineId;
+  entries_.erase(found);
+  UnregisterVariable(defineId);
 }
 
 bool VariableRegistry::RegisterVariable(std::string reference, std::int32_t valueType, Registration* out,

@@ -26,7 +26,8 @@ class VariableRegistry {
  public:
   // `localVariables`: the conditions come from a profile that opted into
   // "L:" references. A set without it neither takes nor gives back a local
-  // variable, even one that another device's profile holds.
+  // variable, even one that another device's profile holds. Acquiring holds
+  // every condition's variable once more, or, when an exception passes, none.
   void AcquireVariables(const std::vector<Condition>& conditions, bool localVariables = false);
   void ReleaseVariables(const std::vector<Condition>& conditions, bool localVariables = false);
   // The variable stored under exactly this reference text, or null.
@@ -56,6 +57,11 @@ class VariableRegistry {
   const std::vector<std::int32_t>& usedDefineIds() const { return usedDefineIds_; }
 
  private:
+  // True when the condition now holds its variable.
+  bool AcquireVariable(const Condition& condition, bool localVariables);
+  // Allocates nothing, so that it can undo an acquisition that ran out of memory.
+  void ReleaseVariable(const std::string& reference);
+
   std::map<std::string, std::unique_ptr<SimVariable>> entries_;
   std::vector<std::int32_t> usedDefineIds_;
 };

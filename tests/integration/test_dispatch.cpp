@@ -5,15 +5,23 @@
 // and the reload handshake through the markers.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/aircraft_dir.h"
+#include "app/bridge_app.h"
 #include "app/dispatch.h"
 #include "platform/module_path.h"
+#include "profiles/load_observer.h"
+#include "support/allocation_failure.h"
 #include "support/boxes.h"
 #include "support/marker_files.h"
 #include "support/unit_session.h"
@@ -218,6 +226,179 @@ TEST_F(Reload, AWriteSideMarkerCausesOneGlobalReloadPerAppearance) {
     platform::CloseMarker(answer);
   }
   platform::CloseMarker(request);
+}
+
+// Acts when the loading reaches one LED entry, before that entry's bindings
+// are built: a profile-checking observer that throws, or the simulator going.
+struct AtEntry : LoadObserver {
+  AtEntry(std::size_t index, std::function<void()> act) : index(index), act(std::move(act)) {}
+  void EntryDecided(const EntryOutcome& outcome) override {
+    if (outcome.index == index) act();
+  }
+  std::size_t index;
+  std::function<void()> act;
+};
+
+std::string At(int byte, int bit) {
+  return "\"ByteIndex\": " + std::to_string(byte) + ", \"BitIndex\": " + std::to_string(bit);
+}
+
+// Once the link is gone every registration fails; the variables after that
+// point are not to blame, while one refused before it is.
+TEST_F(Reload, ALinkLostDuringTheRegistrationsBlamesOnlyTheVariablesRefusedBeforeIt) {
+  HidDevice& device = static_cast<HidDevice&>(*devices[0]);
+  std::ofstream(global) << Profile({Entry(At(1, 0), "a:BEFORE,Bool"), Entry(At(1, 1), "A:UP,Bool"),
+                                    Entry(At(1, 2), "A:LOST,Bool"), Entry(At(1, 3), "A:AFTER,Bool"),
+                                    Entry(At(2, 0), "a:AFTER,Bool")});
+  AtEntry loss(2, [this] {
+    ASSERT_TRUE(host.CloseClient());
+    for (int i = 0; i < 300; ++i) {
+      if (SimConnect_CallDispatch(simHandle, [](SIMCONNECT_RECV*, DWORD, void*) {}, nullptr) < 0) return;
+      std::this_thread::sleep_for(10ms);
+    }
+    ADD_FAILURE() << "the link was not lost";
+  });
+  const ScopedLoadObserver observing(&loss);
+  testing::internal::CaptureStderr();
+  device.ReloadJson(false);
+  const std::string boxes = testing::internal::GetCapturedStderr();
+  if (kBoxesOnStderr) {
+    EXPECT_EQ(boxes, "NimbraBridge: Could not add condition variable 'a:BEFORE,Bool' to MSFS processing.\n");
+  }
+  EXPECT_EQ(device.BindingCount(), 5u);
+  EXPECT_NE(variableRegistry.FindVariable("A:UP,Bool"), nullptr);
+  EXPECT_EQ(variableRegistry.FindVariable("A:LOST,Bool"), nullptr);
+}
+
+// A failure thrown while the LED entries load ends the reload with a box of
+// its text and no reload line; what was built before it stays, and the next
+// reload starts clean.
+TEST_F(Reload, AFailureDuringTheLoadingShowsItsTextAndKeepsWhatWasBuilt) {
+  HidDevice& device = static_cast<HidDevice&>(*devices[0]);
+  std::ofstream(global) << "{\"SaveName\": \"Thrown\", \"LEDs\": [" << Entry(At(1, 0), "A:T1,Bool") << ", "
+                        << Entry(At(1, 1), "A:T2,Bool") << ", " << Entry(At(1, 2), "A:T3,Bool") << "]}";
+  AtEntry thrower(2, [] { throw std::runtime_error("the observer gave up"); });
+  std::size_t from = Mark();
+  testing::internal::CaptureStderr();
+  {
+    const ScopedLoadObserver observing(&thrower);
+    device.ReloadJson(false);
+  }
+  const std::string boxes = testing::internal::GetCapturedStderr();
+  if (kBoxesOnStderr) {
+    EXPECT_EQ(boxes, "NimbraBridge|ReloadJson: the observer gave up\n");
+  }
+  EXPECT_EQ(Lines(from), std::vector<std::string>{});
+  EXPECT_EQ(device.BindingCount(), 2u);
+  EXPECT_EQ(device.saveName, "Thrown");
+  ASSERT_NE(variableRegistry.FindVariable("A:T1,Bool"), nullptr);
+  EXPECT_EQ(variableRegistry.FindVariable("A:T1,Bool")->refCount, 1);
+  EXPECT_EQ(variableRegistry.FindVariable("A:T3,Bool"), nullptr);
+
+  from = Mark();
+  device.ReloadJson(false);
+  EXPECT_EQ(Lines(from), std::vector<std::string>{"NimbraBridge|ReloadJson: " + name +
+                                                  " reloaded 3 binding(s) successfully from GLOBAL profile 'Thrown'."});
+  EXPECT_EQ(variableRegistry.entries().size(), 3u);
+}
+
+// The reload's one catch builds the box's texts; when that runs out of
+// memory too, nothing more may leave the reload.
+TEST_F(Reload, RunningOutOfMemoryWhileReportingAFailureLeavesTheReloadQuietly) {
+  HidDevice& device = static_cast<HidDevice&>(*devices[0]);
+  std::ofstream(global) << Profile({Entry(At(1, 0), "A:T1,Bool"), Entry(At(1, 1), "A:T2,Bool")});
+  AtEntry thrower(1, [] {
+    const std::runtime_error failure(std::string(64, 'x'));  // longer than any string kept in place
+    testsupport::FailAllocation(1);
+    throw failure;
+  });
+  const ScopedLoadObserver observing(&thrower);
+  EXPECT_NO_THROW(device.ReloadJson(false));
+  EXPECT_TRUE(testsupport::AllocationFailed());
+  EXPECT_EQ(device.BindingCount(), 1u);
+}
+
+// A variable of both the old and the new profile is given back with the old
+// bindings and registered afresh, in profile order, before the reload line.
+TEST_F(Reload, AVariableOfTheOldAndTheNewProfileIsRegisteredAfresh) {
+  Device& device = *devices[0];
+  std::ofstream(global) << Profile({Entry(At(1, 0), "A:SHARED,Bool"), Entry(At(1, 1), "A:OLD,Bool")});
+  device.ReloadJson(false);
+  const auto id = [](const char* reference) { return std::to_string(variableRegistry.FindVariable(reference)->defineId); };
+  const std::string shared = id("A:SHARED,Bool"), old = id("A:OLD,Bool");
+  std::ofstream(global) << Profile({Entry(At(1, 0), "A:NEW,Bool"), Entry(At(1, 1), "A:SHARED,Bool")});
+  const std::size_t from = Mark();
+  device.ReloadJson(false);
+  const auto stop = [](const std::string& i) {
+    return std::vector<std::string>{"RequestDataOnSimObject: request " + i + ", definition " + i +
+                                        ", object 0, period 0, flags 0, origin 0, interval 0, limit 0",
+                                    "ClearDataDefinition: definition " + i};
+  };
+  const auto start = [](const std::string& i, const std::string& datum) {
+    return std::vector<std::string>{"AddToDataDefinition: definition " + i + ", \"" + datum +
+                                        "\" in \"Bool\", type 1, epsilon 0, datum id unused",
+                                    "RequestDataOnSimObject: request " + i + ", definition " + i +
+                                        ", object 0, period 4, flags 1, origin 0, interval 0, limit 0"};
+  };
+  std::vector<std::string> expected;
+  for (const auto& pair : {stop(shared), stop(old), start(id("A:NEW,Bool"), "NEW"), start(id("A:SHARED,Bool"), "SHARED")}) {
+    expected.insert(expected.end(), pair.begin(), pair.end());
+  }
+  const std::vector<std::string> wire = Described(from, 9);
+  ASSERT_EQ(wire.size(), 9u);
+  EXPECT_EQ(std::vector<std::string>(wire.begin(), wire.begin() + 8), expected);
+  EXPECT_NE(wire[8].find("reloaded 2 binding(s)"), std::string::npos) << wire[8];
+}
+
+// Before any aircraft was loaded the LOCAL path is the bare file name, which
+// the current folder resolves; found there, it is reported as LOCAL.
+TEST_F(Reload, BeforeAnyAircraftTheLocalProfileIsTheFileInTheCurrentFolder) {
+  Device& device = *devices[0];
+  aircraftProfileDir.clear();
+  std::ofstream(global) << "{\"SaveName\": \"G\"}";
+  const std::filesystem::path startedIn = std::filesystem::current_path();
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("nimbra_local_" + pipe.name());
+  std::filesystem::create_directories(folder);
+  std::filesystem::current_path(folder);
+  const std::string prefix = "NimbraBridge|ReloadJson: " + name + " reloaded 0 binding(s) successfully from ";
+  // A test program not named as the bridge has no module folder (Windows):
+  // its GLOBAL path is then the same bare name, so only the LOCAL case holds.
+  const bool globalApart = !platform::ModuleDirectory().empty();
+  for (const bool local : {false, true}) {
+    if (!local && !globalApart) continue;
+    if (local) std::ofstream(name + "_Config.json") << "{\"SaveName\": \"L\"}";
+    const std::size_t from = Mark();
+    device.ReloadJson(true);
+    EXPECT_EQ(Lines(from), std::vector<std::string>{prefix + (local ? "LOCAL profile 'L'." : "GLOBAL profile 'G'.")});
+  }
+  std::filesystem::current_path(startedIn);
+  std::filesystem::remove_all(folder);
+}
+
+// A menu the simulator link refuses (a name too long for the sub-item's
+// text) stops before the show/hide item and is reported at start-up; the
+// device is served all the same.
+TEST_F(Reload, ARefusedReloadItemStopsTheMenuAndLeavesTheDeviceWorking) {
+  devices.clear();
+  devices.push_back(std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId,
+                                                name + std::string(240 - name.size(), 'n'), 4, 3));
+  const std::size_t from = Mark();
+  testing::internal::CaptureStderr();
+  InitialiseDevices();
+  const std::string boxes = testing::internal::GetCapturedStderr();
+  if (kBoxesOnStderr) {
+    EXPECT_EQ(boxes, "NimbraBridge: Failed to Initialize SimConBelowTheLine\n");
+  }
+  EXPECT_EQ(Mark(), from + 1) << "no menu message went out";
+
+  HidDevice& device = static_cast<HidDevice&>(*devices[0]);
+  rapidjson::Document profile;
+  profile.Parse(Profile({Entry(At(2, 1), "A:L1,Bool")}).c_str());
+  device.LoadBindings(profile);
+  Set("A:L1,Bool", 1);
+  device.RefreshLeds();
+  EXPECT_EQ(virtual_unit::CurrentReport().at(2), 0x02);
+  device.ClearBindings();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/allocation_failure.h"
 #include "support/boxes.h"
 #include "app/process_state.h"
 #include "profiles/condition.h"
@@ -399,6 +400,41 @@ TEST_F(Registry, ShortOrStrayDataChangesNothing) {
   EXPECT_EQ(feed.values, 8);
   EXPECT_EQ(*Entry(gear.reference).intValue, 0);
   EXPECT_EQ(*Entry(altitude.reference).floatValue, 0.0);
+}
+
+// A condition set whose construction runs out of memory, at whichever
+// allocation, gives back every variable it had taken: the registry is as
+// before, and the set that finally builds holds each variable once more.
+TEST_F(Registry, AConditionSetThatRunsOutOfMemoryGivesBackWhatItTook) {
+  const Condition held = Cond("A:HELD,Bool", "1");
+  const ConditionSet holder("holder", {held}, false);
+  const std::vector<Condition> conditions = {held, Cond("A:NEW ONE,feet", ">1"), Cond("a:REFUSED,Bool", "1"),
+                                             Cond("A:NEW TWO,Bool", "1"), held};
+  // An allocation whose failure the code absorbs (the link keeps unsent
+  // bytes for the next send) lets the set build; the next one is failed then.
+  std::size_t thrown = 0;
+  for (std::size_t nth = 1; nth < 10000; ++nth) {
+    std::unique_ptr<ConditionSet> set;
+    testing::internal::CaptureStderr();
+    FailAllocation(nth);
+    try {
+      set = std::make_unique<ConditionSet>("set", conditions, false);
+    } catch (const std::bad_alloc&) {
+    }
+    const bool failed = AllocationFailed();
+    testing::internal::GetCapturedStderr();
+    if (set) {
+      EXPECT_EQ(variableRegistry.FindVariable(held.reference)->refCount, 3) << "allocation " << nth;
+      EXPECT_EQ(variableRegistry.entries().size(), 3u) << "allocation " << nth;
+      set.reset();
+    } else {
+      ++thrown;
+    }
+    ASSERT_EQ(variableRegistry.entries().size(), 1u) << "allocation " << nth;
+    ASSERT_EQ(variableRegistry.FindVariable(held.reference)->refCount, 1) << "allocation " << nth;
+    if (!failed) break;
+  }
+  EXPECT_GT(thrown, 5u);
 }
 
 // Condition sets read the values that arrived through the process-wide registry.

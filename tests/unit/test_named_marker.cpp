@@ -4,9 +4,19 @@
 // of the marker's name both count as absent.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 #include "platform/named_marker.h"
 #include "support/marker_files.h"
@@ -41,6 +51,31 @@ TEST(NamedMarker, ExistsWhileAHandleIsOpenAndOpeningCreatesNothing) {
   testsupport::RemoveMarkerFile(name);
 }
 
+// Several lookers at once, as two bridges on one simulator or two reload
+// requests are: each must see what the holders do, never another looker.
+TEST(NamedMarker, OverlappingLookupsSeeOnlyHolders) {
+  const std::string name = UniqueName();
+  platform::CloseMarker(platform::CreateOrOpenMarker(name));  // the file stays, held by nobody
+  for (const bool held : {false, true}) {
+    const platform::MarkerHandle holder = held ? platform::CreateOrOpenMarker(name) : kNoMarker;
+    std::atomic<int> found{0};
+    std::atomic<int> looked{0};
+    std::vector<std::thread> lookers;
+    for (int t = 0; t < 2; ++t) {
+      lookers.emplace_back([&] {
+        for (int i = 0; i < 3000; ++i) {
+          found += Exists(name) ? 1 : 0;
+          ++looked;
+        }
+      });
+    }
+    for (std::thread& looker : lookers) looker.join();
+    EXPECT_EQ(found.load(), held ? looked.load() : 0) << (held ? "held" : "not held");
+    platform::CloseMarker(holder);
+  }
+  testsupport::RemoveMarkerFile(name);
+}
+
 #ifndef _WIN32
 TEST(NamedMarker, LeftoverFilesAndFoldersCountAsAbsent) {
   const std::string name = UniqueName();
@@ -54,6 +89,28 @@ TEST(NamedMarker, LeftoverFilesAndFoldersCountAsAbsent) {
   EXPECT_FALSE(Exists(name));
   EXPECT_EQ(platform::CreateOrOpenMarker(name), kNoMarker);
   std::filesystem::remove(file);
+}
+
+// Anyone may lock a marker file exclusively (mode 0666); such a lock is no
+// holder, and a lookup must not wait for it to go: the bridge looks once a
+// second on its one thread, between LED refreshes. The bound is far above
+// the lookup's own budget of a few tens of milliseconds.
+TEST(NamedMarker, AForeignExclusiveLockNeitherHoldsNorStallsALookup) {
+  const std::string name = UniqueName();
+  platform::CloseMarker(platform::CreateOrOpenMarker(name));
+  const int foreign = ::open(testsupport::MarkerFile(name).c_str(), O_RDWR);
+  ASSERT_GE(foreign, 0);
+  ASSERT_EQ(::flock(foreign, LOCK_EX | LOCK_NB), 0);
+  for (int i = 0; i < 5; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Exists(name));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  }
+  ::close(foreign);
+  const platform::MarkerHandle holder = platform::CreateOrOpenMarker(name);
+  EXPECT_TRUE(Exists(name));  // once the foreign lock is gone, holding works again
+  platform::CloseMarker(holder);
+  testsupport::RemoveMarkerFile(name);
 }
 #endif
 

@@ -1,8 +1,16 @@
 // Named markers as lock files. A process that holds a marker keeps the file
 // open with a shared lock, so the marker exists exactly while some process
-// holds a lock on its file; a file left behind by a crashed process is free
-// and counts as absent. The file names are an interface: other programs use
-// "/dev/shm/Global.Velk_Throttle_Write.lock" and its siblings.
+// holds a shared lock on its file; a file left behind by a crashed process is
+// free and counts as absent. The file names are an interface: other programs
+// use "/dev/shm/Global.Velk_Throttle_Write.lock" and its siblings.
+//
+// Looking for a marker needs a moment's exclusive lock (the only way to see
+// shared locks), and two lookers would take each other's for a holder. So a
+// looker first takes the probe guard, a record lock on the file's first byte
+// that only lookers take and that does not interact with the holders' flock
+// locks. Under the guard an exclusive lock on the file can only be a foreign
+// one, which excludes holders too: the marker is absent then, and nothing
+// waits for it.
 #include "platform/named_marker.h"
 
 #include <fcntl.h>
@@ -19,6 +27,8 @@ namespace platform {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 std::string MarkerPath(const std::string& name) {
   struct stat info {};
   const bool shm = ::stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode);
@@ -31,14 +41,43 @@ std::string MarkerPath(const std::string& name) {
 MarkerHandle ToHandle(int fd) { return static_cast<MarkerHandle>(fd) + 1; }
 int ToDescriptor(MarkerHandle marker) { return static_cast<int>(marker - 1); }
 
-// A shared lock, waiting up to a second for another process's existence
-// probe (which holds the exclusive lock only for an instant) to finish.
-bool TakeSharedLock(int fd) {
-  for (int attempt = 0; attempt < 500; ++attempt) {
-    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+// Polls `attempt` every millisecond until it succeeds or `budget` has passed.
+template <typename Attempt>
+bool Within(std::chrono::milliseconds budget, Attempt attempt) {
+  const Clock::time_point end = Clock::now() + budget;
+  for (;;) {
+    if (attempt()) return true;
+    if (Clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  return false;
+}
+
+// Creating a marker may wait up to a second for a looker's exclusive lock.
+constexpr std::chrono::milliseconds kCreateBudget{1000};
+// Another looker holds the guard for a few system calls.
+constexpr std::chrono::milliseconds kGuardBudget{50};
+
+bool SetProbeGuard(int fd, short type) {
+  struct flock range {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = 0;
+  range.l_len = 1;
+  return ::fcntl(fd, F_OFD_SETLK, &range) == 0;
+}
+
+// True when the file `fd` is locked shared by some holder, and then `fd`
+// holds a shared lock too. Meant to run under the probe guard.
+bool JoinHolders(int fd) {
+  // The exclusive probe succeeds only when nobody holds the marker; it goes
+  // before the guard does, so the next looker never meets it.
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    ::flock(fd, LOCK_UN);
+    return false;
+  }
+  // Under the guard no other looker holds an exclusive lock now, so a shared
+  // lock fails only under a foreign exclusive lock, which no holder can share.
+  return ::flock(fd, LOCK_SH | LOCK_NB) == 0;
 }
 
 }  // namespace
@@ -47,8 +86,14 @@ MarkerHandle OpenMarkerIfExists(const std::string& name) {
   // Read-write, so that a folder of that name never counts as a marker.
   const int fd = ::open(MarkerPath(name).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return kNoMarker;
-  // The exclusive probe succeeds only when nobody holds the marker.
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || !TakeSharedLock(fd)) {
+  // A guard that stays taken belongs to a looker the system has paused (or
+  // to a stranger): look without it rather than stall the caller. Only that
+  // paused looker's exclusive lock, dropped exactly between the two probes,
+  // could then pass for a holder.
+  const bool guarded = Within(kGuardBudget, [fd] { return SetProbeGuard(fd, F_WRLCK); });
+  const bool held = JoinHolders(fd);
+  if (guarded) SetProbeGuard(fd, F_UNLCK);
+  if (!held) {
     ::close(fd);
     return kNoMarker;
   }
@@ -64,7 +109,7 @@ MarkerHandle CreateOrOpenMarker(const std::string& name) {
   if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return kNoMarker;
   ::fchmod(fd, 0666);  // past the umask, for other users; fails harmlessly on a foreign file
-  if (!TakeSharedLock(fd)) {
+  if (!Within(kCreateBudget, [fd] { return ::flock(fd, LOCK_SH | LOCK_NB) == 0; })) {
     ::close(fd);
     return kNoMarker;
   }
