@@ -56,7 +56,10 @@ bool ChildProcess::Start(const Launch& launch, std::string* error) {
   for (const std::string& v : ChildEnvironment(inherited, launch.environment)) environment += v + '\0';
   environment += '\0';
   std::string commandLine = Quoted(launch.executable);
-  for (const std::string& a : launch.arguments) commandLine += " " + Quoted(a);
+  for (const std::string& a : launch.arguments) {
+    commandLine += ' ';
+    commandLine += Quoted(a);
+  }
 
   HANDLE out = INVALID_HANDLE_VALUE, err = INVALID_HANDLE_VALUE;
   if (!launch.outFile.empty() && (out = OpenOutput(launch.outFile, error)) == INVALID_HANDLE_VALUE) return false;

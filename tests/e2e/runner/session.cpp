@@ -90,7 +90,11 @@ std::string ShortReport(const std::string& line) {
   std::string out, byte;
   int index = 0;
   for (; words >> byte; ++index) {
-    if (byte != "00") out += (out.empty() ? "" : " ") + std::to_string(index) + "=" + byte;
+    if (byte == "00") continue;
+    if (!out.empty()) out += ' ';
+    out += std::to_string(index);
+    out += '=';
+    out += byte;
   }
   if (out.empty()) out = "zeros";
   return index == 65 ? out : std::to_string(index) + " bytes: " + out;
