@@ -171,6 +171,19 @@ int RunChecks(const Case& c, const Streams& streams, std::optional<int> exitStat
         break;
     }
   }
+  // The -EXACT lines of a stream together are the whole stream.
+  for (const auto& [stream, checks] : exact) {
+    const std::vector<std::string>& lines = streams.at(stream);
+    for (std::size_t i = 0; i < std::max(lines.size(), checks.size()); ++i) {
+      if (i < checks.size() && i < lines.size() && Matches(checks[i]->pattern, lines[i], true)) continue;
+      const Check& at = *checks[std::min(i, checks.size() - 1)];
+      reporter.Fail(at, "the stream differs from the -EXACT lines at its line " + std::to_string(i + 1),
+                    i < checks.size() ? checks[i]->pattern : "the end of the stream (" + Count(checks.size()) + ")",
+                    i < lines.size() ? lines[i] : "the end of the stream (" + Count(lines.size()) + ")",
+                    static_cast<int>(i));
+      break;
+    }
+  }
   // The -LAST lines of a stream together are its last lines.
   for (const auto& [stream, checks] : last) {
     const std::vector<std::string>& lines = streams.at(stream);
