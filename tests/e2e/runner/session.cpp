@@ -318,7 +318,7 @@ Outcome RunCase(const Case& original, const Programs& programs) {
         child::Launch toolLaunch;
         toolLaunch.executable = tool->second;
         toolLaunch.arguments.assign(words.begin() + 1, words.end());
-        toolLaunch.folder = bin.string();
+        toolLaunch.folder = work.string();  // where the case's files are, away from the bridge's
         toolLaunch.environment = environment;
         toolLaunch.outFile = toolLaunch.errFile = (work / "run.out").string();
         child::ChildProcess process;
