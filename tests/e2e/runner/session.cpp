@@ -159,7 +159,7 @@ class AppDataFiles {
       return false;
     }
     for (const Fixture& f : files) {
-      const fs::path path = fs::path(root) / fs::path(f.path);
+      const fs::path path = (fs::path(root) / fs::path(f.path)).make_preferred();
       std::error_code ec;
       if (fs::exists(path, ec)) {
         *error = path.string() + " is there already; it is not the test's to replace";
