@@ -56,6 +56,9 @@ for sample in "${samples[@]}"; do
 done
 status=$(status_of "$root/docs/examples/Velk_Throttle_Config.json")
 check "the sample profile is clean (exit $status)" [ "$status" -eq 0 ]
+status=$(status_of "$root/tools/demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json")
+check "the demo's profile is clean (exit $status)" [ "$status" -eq 0 ]
+check "with a note on its local variables" grep -qF "note [local-variable-unchecked]" "$work/out"
 
 # ---- the schema and the checker agree on the test profiles
 for file in "$profiles"/valid/*.json; do

@@ -50,6 +50,9 @@ class ChildProcess {
   // number); nullopt when it still runs after `limit`.
   std::optional<int> Wait(std::chrono::milliseconds limit);
   void Kill();  // ends it at once
+  // Sends the stop signal named "TERM", "INT" or "HUP" (POSIX); false with a
+  // reason when there is no such signal here or nothing runs.
+  bool Signal(const std::string& name, std::string* error);
   bool Running() const;
   long pid() const;  // -1 when none runs
 

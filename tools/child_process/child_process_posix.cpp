@@ -118,6 +118,19 @@ void ChildProcess::Kill() {
   impl_->pid = -1;
 }
 
+bool ChildProcess::Signal(const std::string& name, std::string* error) {
+  const int number = name == "TERM" ? SIGTERM : name == "INT" ? SIGINT : name == "HUP" ? SIGHUP : 0;
+  if (number == 0) {
+    *error = "no signal " + name;
+    return false;
+  }
+  if (impl_->pid <= 0 || ::kill(impl_->pid, number) != 0) {
+    *error = "cannot send SIG" + name + ": " + (impl_->pid <= 0 ? std::string("nothing runs") : std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
 bool ChildProcess::Running() const { return impl_->pid > 0; }
 long ChildProcess::pid() const { return impl_->pid; }
 

@@ -112,6 +112,11 @@ void ChildProcess::Kill() {
   impl_->process = nullptr;
 }
 
+bool ChildProcess::Signal(const std::string& name, std::string* error) {
+  *error = "no signal " + name + " on Windows";
+  return false;
+}
+
 bool ChildProcess::Running() const { return impl_->process != nullptr; }
 long ChildProcess::pid() const { return impl_->process != nullptr ? static_cast<long>(impl_->id) : -1; }
 

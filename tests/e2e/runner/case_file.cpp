@@ -1,6 +1,6 @@
 // The case file format: one directive per line ("NAME: argument"), blank
-// lines and '#' comments between them; FILE:, FILE-HEX:, WRITE: and
-// WRITE-HEX: take the lines after them, up to the next directive, as the
+// lines and '#' comments between them; FILE:, FILE-HEX:, APPDATA-FILE:,
+// WRITE: and WRITE-HEX: take the lines after them, up to the next directive, as the
 // file's content.
 #include "case_file.h"
 
@@ -15,9 +15,9 @@ namespace e2e {
 namespace {
 
 const std::vector<std::string> kSettings = {"PLATFORMS", "TRANSPORT", "BRIDGE", "LOCK", "ENV", "EXIT-LIMIT"};
-const std::vector<std::string> kBlocks = {"FILE", "FILE-HEX", "WRITE", "WRITE-HEX"};
-const std::vector<std::string> kSteps = {"HOST", "HOST-TRY", "RUN", "DIR", "WRITE-DIR", "HOLD-MARKER",
-                                         "PROBE-MARKER", "WAIT-EXIT"};
+const std::vector<std::string> kBlocks = {"FILE", "FILE-HEX", "APPDATA-FILE", "WRITE", "WRITE-HEX"};
+const std::vector<std::string> kSteps = {"HOST",        "HOST-TRY",     "RUN",       "DIR",    "WRITE-DIR",
+                                         "HOLD-MARKER", "PROBE-MARKER", "WAIT-EXIT", "SIGNAL", "WAIT-REPORT"};
 
 bool Among(const std::vector<std::string>& list, const std::string& word) {
   return std::find(list.begin(), list.end(), word) != list.end();
@@ -137,7 +137,9 @@ bool ParseCase(const std::string& text, const std::string& path, Case* out, std:
         fixture.bytes = content;
       }
       if (argument.empty()) return fail(i, name + " needs a path");
-      if (name.rfind("FILE", 0) == 0) {
+      if (name == "APPDATA-FILE") {
+        out->appDataFiles.push_back(fixture);
+      } else if (name.rfind("FILE", 0) == 0) {
         out->files.push_back(fixture);
       } else {
         Step step;
@@ -157,7 +159,7 @@ bool ParseCase(const std::string& text, const std::string& path, Case* out, std:
       if (!Among({"pipe", "tcp", "default-pipe", "none"}, argument)) return fail(i, "unknown transport " + argument);
       out->transport = argument;
     } else if (name == "BRIDGE") {
-      if (argument != "test" && argument != "product") return fail(i, "BRIDGE is test or product");
+      if (!Among({"test", "product", "none"}, argument)) return fail(i, "BRIDGE is test, product or none");
       out->bridge = argument;
     } else if (name == "LOCK") {
       if (argument != "markers" && argument != "default-pipe") return fail(i, "unknown lock " + argument);
@@ -204,14 +206,37 @@ bool ParseCase(const std::string& text, const std::string& path, Case* out, std:
         step.text = Trim(step.text);
       } else if (name == "PROBE-MARKER") {
         step.kind = Step::Kind::ProbeMarker;
+      } else if (name == "SIGNAL") {
+        if (!Among({"TERM", "INT", "HUP"}, argument)) return fail(i, "SIGNAL takes TERM, INT or HUP");
+        step.kind = Step::Kind::Signal;
+      } else if (name == "WAIT-REPORT") {
+        std::istringstream words(argument);
+        long ms = 0;
+        if (!(words >> ms) || ms <= 0 || !std::getline(words, step.text) || Trim(step.text).empty())
+          return fail(i, "WAIT-REPORT takes MS REPORT");
+        step.kind = Step::Kind::WaitReport;
+        step.span = std::chrono::milliseconds(ms);
+        step.text = Trim(step.text);
       } else {
         step.kind = Step::Kind::WaitExit;
+        if (!argument.empty()) {
+          step.span = std::chrono::milliseconds(std::atol(argument.c_str()));
+          if (step.span.count() <= 0) return fail(i, "WAIT-EXIT takes nothing or milliseconds");
+        }
+        step.text.clear();
       }
       if (step.kind != Step::Kind::WaitExit && step.text.empty()) return fail(i, name + " needs an argument");
       out->steps.push_back(step);
     }
   }
   if (out->platforms.empty()) return fail(lines.size() ? lines.size() - 1 : 0, "no PLATFORMS line");
+  if (out->bridge == "none") {
+    for (const Step& step : out->steps) {
+      if (step.kind == Step::Kind::WaitExit || step.kind == Step::Kind::Signal)
+        return fail(step.line - 1, "no bridge to wait for or signal with BRIDGE: none");
+    }
+    if (out->exitLine != 0) return fail(out->exitLine - 1, "no bridge's exit status with BRIDGE: none");
+  }
   return true;
 }
 

@@ -17,11 +17,11 @@ struct Fixture {
 };
 
 struct Step {
-  enum class Kind { Host, HostTry, Run, Write, HoldMarker, ProbeMarker, WaitExit };
+  enum class Kind { Host, HostTry, Run, Write, HoldMarker, ProbeMarker, WaitExit, Signal, WaitReport };
   Kind kind = Kind::Host;
-  std::string text;  // the host command, the tool's command line, the marker's name
+  std::string text;  // the host command, the tool's command line, the marker's or signal's name, the report
   Fixture fixture;   // of Write
-  std::chrono::milliseconds span{0};  // of HoldMarker
+  std::chrono::milliseconds span{0};  // of HoldMarker and WaitReport; of WaitExit when given
   int line = 0;
 };
 
@@ -38,10 +38,11 @@ struct Case {
   std::string path;
   std::vector<std::string> platforms;  // linux, windows
   std::string transport = "pipe";      // pipe, tcp, default-pipe, none
-  std::string bridge = "test";         // test, product
+  std::string bridge = "test";         // test, product, none
   std::vector<std::string> locks;      // markers, default-pipe
   std::vector<std::string> environment;
   std::vector<Fixture> files;
+  std::vector<Fixture> appDataFiles;  // below the user's roaming application data folder (Windows)
   std::vector<Step> steps;
   std::vector<Check> checks;
   int exitStatus = 0;  // CHECK-EXIT, 0 when absent

@@ -1,7 +1,7 @@
 // Evaluates the checks. The CHECK-<stream> lines of one stream match in
 // order, each after the line the previous one matched, so that a case can
 // say "this, then that"; -NOT, -COUNT, -EMPTY and -EXACT look at the whole
-// stream.
+// stream, -LAST at its end.
 #include "checks.h"
 
 #include <algorithm>
@@ -117,7 +117,7 @@ bool Matches(const std::string& pattern, const std::string& line, bool whole) {
 int RunChecks(const Case& c, const Streams& streams, std::optional<int> exitStatus, std::ostream& report) {
   Reporter reporter(c, streams, report);
   std::map<std::string, std::size_t> cursor;  // per stream: where the next in-order match starts
-  std::map<std::string, std::vector<const Check*>> exact;
+  std::map<std::string, std::vector<const Check*>> exact, last;
   for (const Check& check : c.checks) {
     const std::vector<std::string>& lines = streams.at(check.stream);
     std::size_t& from = cursor[check.stream];
@@ -167,9 +167,7 @@ int RunChecks(const Case& c, const Streams& streams, std::optional<int> exitStat
         exact[check.stream].push_back(&check);
         break;
       case Check::Kind::Last:
-        if (lines.empty() || !Matches(check.pattern, lines.back(), true))
-          reporter.Fail(check, "the last line does not match", check.pattern,
-                        lines.empty() ? "an empty stream" : lines.back(), static_cast<int>(lines.size()) - 1);
+        last[check.stream].push_back(&check);
         break;
     }
   }
@@ -186,7 +184,25 @@ int RunChecks(const Case& c, const Streams& streams, std::optional<int> exitStat
       break;
     }
   }
-  if (!exitStatus) {
+  // The -LAST lines of a stream together are its last lines.
+  for (const auto& [stream, checks] : last) {
+    const std::vector<std::string>& lines = streams.at(stream);
+    if (lines.size() < checks.size()) {
+      reporter.Fail(*checks[0], "the stream is shorter than its -LAST lines", Count(checks.size()),
+                    lines.empty() ? "an empty stream" : Count(lines.size()), -1);
+      continue;
+    }
+    const std::size_t first = lines.size() - checks.size();
+    for (std::size_t k = 0; k < checks.size(); ++k) {
+      if (Matches(checks[k]->pattern, lines[first + k], true)) continue;
+      reporter.Fail(*checks[k], "the last lines differ from the -LAST lines", checks[k]->pattern, lines[first + k],
+                    static_cast<int>(first + k));
+      break;
+    }
+  }
+  if (c.bridge == "none") {
+    // no bridge, no exit status
+  } else if (!exitStatus) {
     reporter.FailExit(std::to_string(c.exitStatus), "none: it still ran after EXIT-LIMIT and was killed");
   } else if (*exitStatus != c.exitStatus) {
     reporter.FailExit(std::to_string(c.exitStatus), std::to_string(*exitStatus));

@@ -21,7 +21,7 @@ using Streams = std::map<std::string, std::vector<std::string>>;
 bool Matches(const std::string& pattern, const std::string& line, bool whole = false);
 
 // Runs every check of `c` on `streams`, and its CHECK-EXIT on `exitStatus`
-// (nullopt: the bridge did not end and was killed); writes one report per
+// (nullopt: the bridge did not end and was killed; none with BRIDGE: none); writes one report per
 // failure to `report` and returns how many checks failed.
 int RunChecks(const Case& c, const Streams& streams, std::optional<int> exitStatus, std::ostream& report);
 

@@ -4,6 +4,7 @@
 // answers of `show`) goes to the HOST stream in the order it appeared.
 #include "session.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -113,10 +114,13 @@ std::string WindowsPath(const fs::path& path) {
   return "Z:" + Replace(path.generic_string(), "/", "\\");
 }
 
-Case Resolve(Case c, const std::string& work) {
-  auto apply = [&](std::string& text) { text = Replace(text, "${WORK}", work); };
+// ${WORK} as the simulator names the work folder, ${WORK-NATIVE} as this
+// platform's programs do.
+Case Resolve(Case c, const std::string& work, const std::string& native) {
+  auto apply = [&](std::string& text) { text = Replace(Replace(text, "${WORK}", work), "${WORK-NATIVE}", native); };
   for (std::string& e : c.environment) apply(e);
   for (Fixture& f : c.files) apply(f.bytes);
+  for (Fixture& f : c.appDataFiles) apply(f.bytes);
   for (Step& s : c.steps) {
     apply(s.text);
     apply(s.fixture.bytes);
@@ -145,6 +149,62 @@ bool Put(const fs::path& root, const Fixture& fixture, std::string* error) {
 
 std::string Where(const Case& c, int line) { return c.path + ":" + std::to_string(line) + ": "; }
 
+// The files a case puts below the user's roaming application data folder
+// (where the simulators keep their settings on Windows), which no run owns:
+// one that is there already is left alone and the case fails; each file and
+// every folder made for it go when the run ends.
+class AppDataFiles {
+ public:
+  bool Put(const std::vector<Fixture>& files, std::string* error) {
+    if (files.empty()) return true;
+    const char* root = std::getenv("APPDATA");
+    if (!kWindows || root == nullptr || *root == 0) {
+      *error = "APPDATA-FILE needs Windows and its APPDATA folder";
+      return false;
+    }
+    for (const Fixture& f : files) {
+      const fs::path path = (fs::path(root) / fs::path(f.path)).make_preferred();
+      std::error_code ec;
+      if (fs::exists(path, ec)) {
+        *error = path.string() + " is there already; it is not the test's to replace";
+        return false;
+      }
+      for (fs::path folder = path.parent_path(); !fs::exists(folder, ec); folder = folder.parent_path())
+        made_.push_back(folder);
+      fs::create_directories(path.parent_path(), ec);
+      puts_.push_back(path);
+      std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      out << f.bytes;
+      if (!out.flush()) {
+        *error = "cannot write " + path.string();
+        return false;
+      }
+    }
+    return true;
+  }
+  ~AppDataFiles() {
+    std::error_code ignored;
+    for (const fs::path& path : puts_) fs::remove(path, ignored);
+    for (const fs::path& folder : made_) fs::remove(folder, ignored);  // the deepest first
+  }
+
+ private:
+  std::vector<fs::path> puts_, made_;
+};
+
+// Waits until the unit's reports file holds a report that is exactly
+// `report` (as ShortReport writes it); false after `limit`.
+bool WaitForReport(const fs::path& reports, const std::string& report, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    for (const std::string& line : ReadLines(reports)) {
+      if (ShortReport(line) == report) return true;
+    }
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
 }  // namespace
 
 Outcome RunCase(const Case& original, const Programs& programs) {
@@ -155,7 +215,7 @@ Outcome RunCase(const Case& original, const Programs& programs) {
   const fs::path bin = work / "bin";
   fs::create_directories(bin);
   outcome.work = work.string();
-  outcome.resolved = Resolve(original, WindowsPath(work));
+  outcome.resolved = Resolve(original, WindowsPath(work), work.string());
   const Case& c = outcome.resolved;
   auto problem = [&](int line, const std::string& why) { outcome.problems.push_back(Where(c, line) + why); };
 
@@ -165,6 +225,9 @@ Outcome RunCase(const Case& original, const Programs& programs) {
     if (!Put(work, f, &error)) problem(0, error);
     ownConfig = ownConfig || f.path == "bin/SimConnect.cfg";
   }
+
+  AppDataFiles appData;
+  if (!appData.Put(c.appDataFiles, &error)) problem(0, error);
 
   // Locks against other test runs, for the whole run.
   std::unique_ptr<testsupport::MarkersLock> markersLock;
@@ -203,22 +266,28 @@ Outcome RunCase(const Case& original, const Programs& programs) {
     }
   }
 
+  // The environment of the bridge and of RUN's tools: the unit in place of
+  // hidapi where it is preloaded, its log and reports in the work folder.
+  const bool testBuild = c.bridge != "product";
+  std::vector<std::string> environment = {"HOME=" + work.string(), "VIRTUAL_UNIT_LOG=" + (work / "unit.log").string(),
+                                          "VIRTUAL_UNIT_REPORTS=" + (work / "unit.reports").string()};
+  if (testBuild && !kWindows && !programs.unit.empty()) environment.push_back("LD_PRELOAD=" + programs.unit);
+  if (testBuild && kWindows) environment.push_back("NIMBRA_TEST_BOXES=" + (work / "boxes").string());
+  environment.insert(environment.end(), c.environment.begin(), c.environment.end());
+
   // The bridge: a copy beside its GLOBAL profile, unless it runs in place.
-  const bool testBuild = c.bridge == "test";
-  const std::string source = testBuild ? programs.bridge : programs.product;
-  child::Launch launch;
-  launch.executable = programs.inPlace ? source : (bin / fs::path(source).filename()).string();
-  if (!programs.inPlace) fs::copy_file(source, launch.executable, fs::copy_options::overwrite_existing);
-  launch.folder = bin.string();
-  launch.outFile = (work / "bridge.out").string();
-  launch.errFile = (work / "bridge.err").string();
-  launch.environment = {"HOME=" + work.string(), "VIRTUAL_UNIT_LOG=" + (work / "unit.log").string(),
-                        "VIRTUAL_UNIT_REPORTS=" + (work / "unit.reports").string()};
-  if (testBuild && !kWindows && !programs.unit.empty()) launch.environment.push_back("LD_PRELOAD=" + programs.unit);
-  if (testBuild && kWindows) launch.environment.push_back("NIMBRA_TEST_BOXES=" + (work / "boxes").string());
-  launch.environment.insert(launch.environment.end(), c.environment.begin(), c.environment.end());
   child::ChildProcess bridge;
-  if (!bridge.Start(launch, &error)) problem(0, error);
+  if (c.bridge != "none") {
+    const std::string source = testBuild ? programs.bridge : programs.product;
+    child::Launch launch;
+    launch.executable = programs.inPlace ? source : (bin / fs::path(source).filename()).string();
+    if (!programs.inPlace) fs::copy_file(source, launch.executable, fs::copy_options::overwrite_existing);
+    launch.folder = bin.string();
+    launch.outFile = (work / "bridge.out").string();
+    launch.errFile = (work / "bridge.err").string();
+    launch.environment = environment;
+    if (!bridge.Start(launch, &error)) problem(0, error);
+  }
 
   // The steps.
   LineSink commandSink(transcript);
@@ -253,7 +322,8 @@ Outcome RunCase(const Case& original, const Programs& programs) {
         child::Launch toolLaunch;
         toolLaunch.executable = tool->second;
         toolLaunch.arguments.assign(words.begin() + 1, words.end());
-        toolLaunch.folder = bin.string();
+        toolLaunch.folder = work.string();  // where the case's files are, away from the bridge's
+        toolLaunch.environment = environment;
         toolLaunch.outFile = toolLaunch.errFile = (work / "run.out").string();
         child::ChildProcess process;
         if (!process.Start(toolLaunch, &error)) {
@@ -282,12 +352,21 @@ Outcome RunCase(const Case& original, const Programs& programs) {
         if (marker != platform::kNoMarker) platform::CloseMarker(marker);
         break;
       }
-      case Step::Kind::WaitExit:
-        if (bridge.Running()) outcome.exitStatus = bridge.Wait(c.exitLimit);
+      case Step::Kind::WaitExit: {
+        const auto limit = step.span.count() > 0 ? step.span : c.exitLimit;
+        if (bridge.Running()) outcome.exitStatus = bridge.Wait(limit);
         if (!outcome.exitStatus) {
-          problem(step.line, "the bridge still ran after EXIT-LIMIT");
+          problem(step.line, "the bridge still ran after " + std::to_string(limit.count()) + " ms");
           bridge.Kill();
         }
+        break;
+      }
+      case Step::Kind::Signal:
+        if (!bridge.Signal(step.text, &error)) problem(step.line, error);
+        break;
+      case Step::Kind::WaitReport:
+        if (!WaitForReport(work / "unit.reports", step.text, step.span))
+          problem(step.line, "the unit got no report " + step.text + " within " + std::to_string(step.span.count()) + " ms");
         break;
     }
   }
