@@ -18,18 +18,19 @@
 
 #include "platform/io.h"
 #include "platform/tcp_nodelay_testing.h"
-#include "simlink/simconnect.h"
 
 namespace {
 
 using platform::AddressFamily;
 using platform::IoHandle;
+using platform::IoStart;
+using platform::IoStatus;
 using platform::OverlappedStorage;
 
 constexpr auto kWait = std::chrono::seconds(10);
 
 struct Completion {
-  std::uint32_t status;
+  IoStatus status;
   std::uint32_t bytes;
   OverlappedStorage* overlapped;
 };
@@ -75,8 +76,8 @@ class Recorder {
   std::vector<Completion> completions_;
 };
 
-void Routine(std::uint32_t status, std::uint32_t bytes, OverlappedStorage* overlapped) {
-  Recorder::Get().Add({status, bytes, overlapped});
+void Routine(platform::IoResult result, std::uint32_t bytes, OverlappedStorage* overlapped) {
+  Recorder::Get().Add({result.status, bytes, overlapped});
 }
 
 struct Request {
@@ -84,14 +85,14 @@ struct Request {
   std::vector<std::uint8_t> buffer;
 };
 
-std::uint32_t Read(IoHandle handle, bool isPipe, Request& request, std::size_t size) {
+IoStart Read(IoHandle handle, bool isPipe, Request& request, std::size_t size) {
   request.buffer.assign(size, 0);
   platform::ResetOverlapped(&request.overlapped, nullptr);
   return platform::StartRead(handle, isPipe, &request.overlapped, request.buffer.data(),
                              static_cast<std::uint32_t>(size));
 }
 
-std::uint32_t Write(IoHandle handle, bool isPipe, Request& request, std::vector<std::uint8_t> data) {
+IoStart Write(IoHandle handle, bool isPipe, Request& request, std::vector<std::uint8_t> data) {
   request.buffer = std::move(data);
   platform::ResetOverlapped(&request.overlapped, nullptr);
   return platform::StartWrite(handle, isPipe, &request.overlapped, request.buffer.data(),
@@ -147,8 +148,7 @@ TEST_F(PlatformIoTest, ConnectsTcpV4) {
   platform::CloseSocket(handle);
   // Once closed, the handle takes no option any more.
   Request read;
-  const std::uint32_t started = Read(handle, false, read, 8);
-  if (started == platform::kErrorIoPending) {
+  if (Read(handle, false, read, 8).started) {
     ASSERT_TRUE(Recorder::Get().WaitFor(&read.overlapped).has_value());
   }
   EXPECT_FALSE(platform::SetTcpNoDelay(handle));
@@ -189,14 +189,13 @@ TEST_F(PlatformIoTest, TcpReadCompletesWithTheBytes) {
   ASSERT_TRUE(ConnectTcp(AddressFamily::IPv4, &handle, &peer));
 
   Request read;
-  const std::uint32_t started = Read(handle, false, read, 64);
-  ASSERT_TRUE(started == 0 || started == platform::kErrorIoPending) << started;
+  ASSERT_TRUE(Read(handle, false, read, 64).started);
   const std::vector<std::uint8_t> sent = Pattern(20);
   asio::write(peer, asio::buffer(sent));
 
   const auto done = Recorder::Get().WaitFor(&read.overlapped);
   ASSERT_TRUE(done.has_value());
-  EXPECT_EQ(done->status, STATUS_SUCCESS_CODE);
+  EXPECT_EQ(done->status, IoStatus::Success);
   ASSERT_EQ(done->bytes, sent.size());
   EXPECT_TRUE(std::equal(sent.begin(), sent.end(), read.buffer.begin()));
 
@@ -211,14 +210,13 @@ TEST_F(PlatformIoTest, TcpWriteCompletesWithTheWholeBlock) {
   // Larger than the socket buffers, so that the block goes out in parts.
   const std::vector<std::uint8_t> block = Pattern(4 * 1024 * 1024);
   Request write;
-  const std::uint32_t started = Write(handle, false, write, block);
-  ASSERT_TRUE(started == 0 || started == platform::kErrorIoPending) << started;
+  ASSERT_TRUE(Write(handle, false, write, block).started);
 
   std::vector<std::uint8_t> received(block.size());
   asio::read(peer, asio::buffer(received));
   const auto done = Recorder::Get().WaitFor(&write.overlapped);
   ASSERT_TRUE(done.has_value());
-  EXPECT_EQ(done->status, STATUS_SUCCESS_CODE);
+  EXPECT_EQ(done->status, IoStatus::Success);
   EXPECT_EQ(done->bytes, block.size());
   EXPECT_TRUE(received == block);
 
@@ -244,7 +242,7 @@ TEST_F(PlatformIoTest, TcpReadAndWriteInFlightTogether) {
   ASSERT_TRUE(wrote.has_value());
   ASSERT_TRUE(got.has_value());
   EXPECT_EQ(wrote->bytes, 10u);
-  EXPECT_EQ(got->status, STATUS_SUCCESS_CODE);
+  EXPECT_EQ(got->status, IoStatus::Success);
   EXPECT_EQ(got->bytes, 5u);
 
   platform::CloseSocket(handle);
@@ -261,7 +259,7 @@ TEST_F(PlatformIoTest, TcpEndOfStreamIsSuccessWithZeroBytes) {
 
   const auto done = Recorder::Get().WaitFor(&read.overlapped);
   ASSERT_TRUE(done.has_value());
-  EXPECT_EQ(done->status, STATUS_SUCCESS_CODE);
+  EXPECT_EQ(done->status, IoStatus::Success);
   EXPECT_EQ(done->bytes, 0u);
 
   platform::CloseSocket(handle);
@@ -279,7 +277,7 @@ TEST_F(PlatformIoTest, TcpResetIsConnectionReset) {
 
   const auto done = Recorder::Get().WaitFor(&read.overlapped);
   ASSERT_TRUE(done.has_value());
-  EXPECT_EQ(done->status, STATUS_CONNECTION_RESET_CODE);
+  EXPECT_EQ(done->status, IoStatus::ConnectionReset);
   EXPECT_EQ(done->bytes, 0u);
 
   platform::CloseSocket(handle);
@@ -291,12 +289,12 @@ TEST_F(PlatformIoTest, TcpCloseWithReadPendingCancelsIt) {
   ASSERT_TRUE(ConnectTcp(AddressFamily::IPv4, &handle, &peer));
 
   Request read;
-  ASSERT_EQ(Read(handle, false, read, 64), platform::kErrorIoPending);
+  ASSERT_TRUE(Read(handle, false, read, 64).started);
   platform::CloseSocket(handle);
 
   const auto done = Recorder::Get().WaitFor(&read.overlapped);
   ASSERT_TRUE(done.has_value());
-  EXPECT_EQ(done->status, STATUS_CANCELLED_CODE);
+  EXPECT_EQ(done->status, IoStatus::Cancelled);
   EXPECT_EQ(done->bytes, 0u);
 
   // The peer sees the connection end.
@@ -311,12 +309,12 @@ TEST_F(PlatformIoTest, StartOnUnknownHandleFailsAtOnce) {
   Request write;
   const IoHandle bogus = 0x7FFF1234;
   const std::size_t before = Recorder::Get().Count();
-  const std::uint32_t r = Read(bogus, false, read, 8);
-  const std::uint32_t w = Write(bogus, false, write, Pattern(8));
-  EXPECT_NE(r, 0u);
-  EXPECT_NE(r, platform::kErrorIoPending);
-  EXPECT_NE(w, 0u);
-  EXPECT_NE(w, platform::kErrorIoPending);
+  const IoStart r = Read(bogus, false, read, 8);
+  const IoStart w = Write(bogus, false, write, Pattern(8));
+  EXPECT_FALSE(r.started);
+  EXPECT_NE(r.failure.status, IoStatus::Success);
+  EXPECT_FALSE(w.started);
+  EXPECT_NE(w.failure.status, IoStatus::Success);
   EXPECT_EQ(Recorder::Get().Count(), before);
 }
 
@@ -392,23 +390,23 @@ TEST_F(PlatformPipeTest, ReadAndWriteCompleteWithTheBytes) {
   const IoHandle handle = Open(&peer);
 
   Request read;
-  ASSERT_EQ(Read(handle, true, read, 100), platform::kErrorIoPending);
+  ASSERT_TRUE(Read(handle, true, read, 100).started);
   const std::vector<std::uint8_t> sent = Pattern(33);
   asio::write(peer, asio::buffer(sent));
   const auto got = Recorder::Get().WaitFor(&read.overlapped);
   ASSERT_TRUE(got.has_value());
-  EXPECT_EQ(got->status, STATUS_SUCCESS_CODE);
+  EXPECT_EQ(got->status, IoStatus::Success);
   ASSERT_EQ(got->bytes, sent.size());
   EXPECT_TRUE(std::equal(sent.begin(), sent.end(), read.buffer.begin()));
 
   const std::vector<std::uint8_t> block = Pattern(1024 * 1024);
   Request write;
-  ASSERT_EQ(Write(handle, true, write, block), platform::kErrorIoPending);
+  ASSERT_TRUE(Write(handle, true, write, block).started);
   std::vector<std::uint8_t> received(block.size());
   asio::read(peer, asio::buffer(received));
   const auto wrote = Recorder::Get().WaitFor(&write.overlapped);
   ASSERT_TRUE(wrote.has_value());
-  EXPECT_EQ(wrote->status, STATUS_SUCCESS_CODE);
+  EXPECT_EQ(wrote->status, IoStatus::Success);
   EXPECT_EQ(wrote->bytes, block.size());
   EXPECT_TRUE(received == block);
 
@@ -424,7 +422,7 @@ TEST_F(PlatformPipeTest, EndOfStreamIsPipeBroken) {
   peer.close();
   const auto done = Recorder::Get().WaitFor(&read.overlapped);
   ASSERT_TRUE(done.has_value());
-  EXPECT_EQ(done->status, STATUS_PIPE_BROKEN_CODE);
+  EXPECT_EQ(done->status, IoStatus::PipeBroken);
   EXPECT_EQ(done->bytes, 0u);
 
   platform::ClosePipe(handle);
@@ -439,8 +437,8 @@ TEST_F(PlatformPipeTest, WriteAfterPeerClosedIsPipeBrokenOrReset) {
   Write(handle, true, write, Pattern(16));
   const auto done = Recorder::Get().WaitFor(&write.overlapped);
   ASSERT_TRUE(done.has_value());
-  EXPECT_TRUE(done->status == STATUS_PIPE_BROKEN_CODE || done->status == STATUS_CONNECTION_RESET_CODE)
-      << std::hex << done->status;
+  EXPECT_TRUE(done->status == IoStatus::PipeBroken || done->status == IoStatus::ConnectionReset)
+      << static_cast<int>(done->status);
 
   platform::ClosePipe(handle);
 }
@@ -450,22 +448,22 @@ TEST_F(PlatformPipeTest, CloseWithReadPendingCancelsIt) {
   const IoHandle handle = Open(&peer);
 
   Request read;
-  ASSERT_EQ(Read(handle, true, read, 64), platform::kErrorIoPending);
+  ASSERT_TRUE(Read(handle, true, read, 64).started);
   platform::ClosePipe(handle);
   const auto done = Recorder::Get().WaitFor(&read.overlapped);
   ASSERT_TRUE(done.has_value());
-  EXPECT_EQ(done->status, STATUS_CANCELLED_CODE);
+  EXPECT_EQ(done->status, IoStatus::Cancelled);
   EXPECT_EQ(done->bytes, 0u);
 
   // The handle is gone: a new request fails at once or completes with an error.
   Request late;
-  const std::uint32_t started = Read(handle, true, late, 8);
-  if (started == platform::kErrorIoPending) {
+  const IoStart started = Read(handle, true, late, 8);
+  if (started.started) {
     const auto failed = Recorder::Get().WaitFor(&late.overlapped);
     ASSERT_TRUE(failed.has_value());
-    EXPECT_NE(failed->status, STATUS_SUCCESS_CODE);
+    EXPECT_NE(failed->status, IoStatus::Success);
   } else {
-    EXPECT_NE(started, 0u);
+    EXPECT_NE(started.failure.status, IoStatus::Success);
   }
 }
 
@@ -476,15 +474,15 @@ TEST_F(PlatformPipeTest, ReadStartedRightBeforeCloseStillCompletes) {
     const IoHandle handle = Open(&peer);
     Request read;
     Request write;
-    ASSERT_EQ(Read(handle, true, read, 64), platform::kErrorIoPending);
-    ASSERT_EQ(Write(handle, true, write, Pattern(4 * 1024 * 1024)), platform::kErrorIoPending);
+    ASSERT_TRUE(Read(handle, true, read, 64).started);
+    ASSERT_TRUE(Write(handle, true, write, Pattern(4 * 1024 * 1024)).started);
     platform::ClosePipe(handle);
     const auto r = Recorder::Get().WaitFor(&read.overlapped);
     const auto w = Recorder::Get().WaitFor(&write.overlapped);
     ASSERT_TRUE(r.has_value());
     ASSERT_TRUE(w.has_value());
-    EXPECT_EQ(r->status, STATUS_CANCELLED_CODE);
-    EXPECT_NE(w->status, STATUS_SUCCESS_CODE);
+    EXPECT_EQ(r->status, IoStatus::Cancelled);
+    EXPECT_NE(w->status, IoStatus::Success);
     peer.close();
   }
 }
