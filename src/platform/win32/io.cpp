@@ -8,6 +8,7 @@
 #include <windows.h>
 #undef WIN32_NO_STATUS
 #include <ntstatus.h>
+#include <winternl.h>
 
 #include <atomic>
 #include <cstring>
