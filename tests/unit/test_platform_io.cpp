@@ -18,6 +18,9 @@
 
 #include "platform/io.h"
 #include "platform/tcp_nodelay_testing.h"
+#ifdef _WIN32
+#include "platform/win32/io_results.h"
+#endif
 
 namespace {
 
@@ -485,6 +488,53 @@ TEST_F(PlatformPipeTest, ReadStartedRightBeforeCloseStillCompletes) {
     EXPECT_NE(w->status, IoStatus::Success);
     peer.close();
   }
+}
+
+#endif  // _WIN32
+
+#ifdef _WIN32
+
+// The translation table: Windows delivers NTSTATUS values, Wine the Win32
+// codes it makes of them; real I/O under Wine reaches only the second half.
+struct StatusCase {
+  std::uint32_t code;
+  IoStatus status;
+  std::uint32_t systemCode;
+};
+
+const StatusCase kStatusCases[] = {
+    {0x00000000u, IoStatus::Success, 0},
+    {0x80000005u, IoStatus::BufferOverflow, 0},        {234, IoStatus::BufferOverflow, 0},
+    {0xC0000120u, IoStatus::Cancelled, 0},             {995, IoStatus::Cancelled, 0},
+    {0xC000014Bu, IoStatus::PipeBroken, 0},            {109, IoStatus::PipeBroken, 0},
+    {0xC000020Du, IoStatus::ConnectionReset, 0},       {64, IoStatus::ConnectionReset, 0},
+    {0xC000013Cu, IoStatus::RemoteDisconnect, 0},
+    {233, IoStatus::Other, 0xC00000B0u},               {1236, IoStatus::Other, 0xC0000241u},
+    {0xC0000185u, IoStatus::Other, 0xC0000185u},       {121, IoStatus::Other, 121},
+};
+
+TEST(PlatformIoResults, CompletionStatusesTranslate) {
+  for (const StatusCase& c : kStatusCases) {
+    const platform::IoResult r = platform::ResultOfStatus(c.code);
+    EXPECT_EQ(r.status, c.status) << std::hex << c.code;
+    EXPECT_EQ(r.systemCode, c.systemCode) << std::hex << c.code;
+  }
+}
+
+TEST(PlatformIoResults, StartErrorsNeverReadAsSuccessOrPlainCodes) {
+  // WSAECONNRESET is a reset; a plain error code naming no status has no code to keep.
+  const IoStart reset = platform::NotStarted(10054);
+  EXPECT_FALSE(reset.started);
+  EXPECT_EQ(reset.failure.status, IoStatus::ConnectionReset);
+  for (const std::uint32_t plain : {0u, 6u, 121u}) {
+    const IoStart s = platform::NotStarted(plain);
+    EXPECT_FALSE(s.started);
+    EXPECT_EQ(s.failure.status, IoStatus::Other) << plain;
+    EXPECT_EQ(s.failure.systemCode, 0u) << plain;
+  }
+  EXPECT_EQ(platform::NotStarted(109).failure.status, IoStatus::PipeBroken);
+  EXPECT_EQ(platform::NotStarted(233).failure.systemCode, 0xC00000B0u);
+  EXPECT_EQ(platform::NotStarted(0xC0000185u).failure.systemCode, 0xC0000185u);
 }
 
 #endif  // _WIN32

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "platform/io.h"
+#include "platform/win32/io_results.h"
 
 namespace platform {
 namespace {
@@ -28,6 +29,19 @@ std::atomic<IoCompletionRoutine> g_routine{nullptr};
 
 constexpr DWORD Code(NTSTATUS status) { return static_cast<DWORD>(status); }
 
+IoStart StartedOr(DWORD error) { return error == ERROR_IO_PENDING ? IoStart{} : NotStarted(error); }
+
+VOID CALLBACK CompletionTrampoline(DWORD status, DWORD bytes, LPOVERLAPPED overlapped) {
+  const IoCompletionRoutine routine = g_routine.load();
+  if (routine != nullptr) routine(ResultOfStatus(status), bytes, reinterpret_cast<OverlappedStorage*>(overlapped));
+}
+
+HANDLE AsHandle(IoHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+SOCKET AsSocket(IoHandle handle) { return static_cast<SOCKET>(handle); }
+OVERLAPPED* AsOverlapped(OverlappedStorage* storage) { return reinterpret_cast<OVERLAPPED*>(storage); }
+
+}  // namespace
+
 // The one translation of a completion status into the seam's result.
 // Windows' thread pool hands the routine the request's NTSTATUS unchanged.
 // Wine (8.0) converts it to a Win32 error code first (RtlNtStatusToDosError),
@@ -35,7 +49,7 @@ constexpr DWORD Code(NTSTATUS status) { return static_cast<DWORD>(status); }
 // failure NTSTATUS can be (those have the top bit set), so both are read
 // here; on Windows the Win32 cases never apply. Any other value is Other and
 // kept as it came.
-IoResult ResultOfStatus(DWORD status) {
+IoResult ResultOfStatus(std::uint32_t status) {
   switch (status) {
     case Code(STATUS_SUCCESS):
       return {IoStatus::Success};
@@ -65,26 +79,13 @@ IoResult ResultOfStatus(DWORD status) {
 // Why a read or write did not start, from the error its call left. A plain
 // error code that names none of the statuses above stands for no status of
 // its own.
-IoStart NotStarted(DWORD error) {
+IoStart NotStarted(std::uint32_t error) {
   if (error == WSAECONNRESET) return {false, {IoStatus::ConnectionReset}};
   IoResult result = ResultOfStatus(error);
   if (result.status == IoStatus::Success) result = {IoStatus::Other};
   if (result.status == IoStatus::Other && static_cast<NTSTATUS>(result.systemCode) >= 0) result.systemCode = 0;
   return {false, result};
 }
-
-IoStart StartedOr(DWORD error) { return error == ERROR_IO_PENDING ? IoStart{} : NotStarted(error); }
-
-VOID CALLBACK CompletionTrampoline(DWORD status, DWORD bytes, LPOVERLAPPED overlapped) {
-  const IoCompletionRoutine routine = g_routine.load();
-  if (routine != nullptr) routine(ResultOfStatus(status), bytes, reinterpret_cast<OverlappedStorage*>(overlapped));
-}
-
-HANDLE AsHandle(IoHandle handle) { return reinterpret_cast<HANDLE>(handle); }
-SOCKET AsSocket(IoHandle handle) { return static_cast<SOCKET>(handle); }
-OVERLAPPED* AsOverlapped(OverlappedStorage* storage) { return reinterpret_cast<OVERLAPPED*>(storage); }
-
-}  // namespace
 
 bool OpenPipe(const std::string& name, IoCompletionRoutine routine, IoHandle* out) {
   HANDLE pipe;
