@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/io_status.h"
+
 namespace platform {
 
 using IoHandle = std::uintptr_t;
@@ -20,11 +22,8 @@ struct alignas(8) OverlappedStorage {
   unsigned char bytes[32];
 };
 
-// status: NTSTATUS-style (0 success, STATUS_* loss codes); bytes: transferred.
-using IoCompletionRoutine = void (*)(std::uint32_t status, std::uint32_t bytes, OverlappedStorage* overlapped);
-
-inline constexpr std::uint32_t kErrorIoPending = 997;
-inline constexpr std::uint32_t kErrorPipeBusy = 231;
+// result: how the request ended; bytes: transferred.
+using IoCompletionRoutine = void (*)(IoResult result, std::uint32_t bytes, OverlappedStorage* overlapped);
 
 enum class AddressFamily { IPv4, IPv6 };
 
@@ -43,17 +42,11 @@ bool SetTcpNoDelay(IoHandle socket);
 // Clears the system fields of an overlapped record, keeping its event.
 void ResetOverlapped(OverlappedStorage* overlapped, IoEvent event);
 
-// Start one read or write. Returns 0 or kErrorIoPending when the request was
-// started (its completion then always arrives through the routine), or the
-// system error code when it could not be started.
-std::uint32_t StartRead(IoHandle handle, bool isPipe, OverlappedStorage* overlapped, void* data,
-                        std::uint32_t length);
-std::uint32_t StartWrite(IoHandle handle, bool isPipe, OverlappedStorage* overlapped, const void* data,
-                         std::uint32_t length);
-
-// The completion status that a request which could not be started stands
-// for (a failure status, never 0).
-std::uint32_t StatusOfStartError(std::uint32_t error);
+// Start one read or write. When it started, its completion always arrives
+// through the routine; when it did not, the result says why (never Success).
+IoStart StartRead(IoHandle handle, bool isPipe, OverlappedStorage* overlapped, void* data, std::uint32_t length);
+IoStart StartWrite(IoHandle handle, bool isPipe, OverlappedStorage* overlapped, const void* data,
+                   std::uint32_t length);
 
 // Socket teardown: shutdown both directions, cancel pending I/O, close.
 void CloseSocket(IoHandle socket);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 
 
 namespace simlink {
@@ -27,6 +28,26 @@ std::string PipeName(const std::string& address, const std::string& port) {
 }
 
 }  // namespace
+
+Loss LossOf(platform::IoResult failure) {
+  switch (failure.status) {
+    case platform::IoStatus::Cancelled:
+      return {LossReason::Cancelled, static_cast<HRESULT>(STATUS_CANCELLED_CODE)};
+    case platform::IoStatus::PipeBroken:
+      return {LossReason::PeerGone, static_cast<HRESULT>(STATUS_PIPE_BROKEN_CODE)};
+    case platform::IoStatus::ConnectionReset:
+      return {LossReason::PeerGone, static_cast<HRESULT>(STATUS_CONNECTION_RESET_CODE)};
+    case platform::IoStatus::RemoteDisconnect:
+      return {LossReason::PeerGone, static_cast<HRESULT>(STATUS_REMOTE_DISCONNECT_CODE)};
+    case platform::IoStatus::BufferOverflow:  // on TCP
+      return {LossReason::OtherError, static_cast<HRESULT>(STATUS_BUFFER_OVERFLOW_CODE)};
+    case platform::IoStatus::Success:  // never a failure; counted as an unnamed one
+    case platform::IoStatus::Other:
+      break;
+  }
+  const std::uint32_t code = failure.systemCode != 0 ? failure.systemCode : STATUS_UNSUCCESSFUL_CODE;
+  return {LossReason::OtherError, static_cast<HRESULT>(code)};
+}
 
 CClient::CClient(TransportKind kind) : kind_(kind) { ++liveCClients; }
 
@@ -144,7 +165,7 @@ void CClient::Release() {
 }
 
 void CClient::PostRead() {
-  std::uint32_t error = 0;
+  platform::IoStart start;
   {
     // Held while the read starts, so that a disconnect cannot close the
     // handle or its event in between.
@@ -154,19 +175,19 @@ void CClient::PostRead() {
     readRequest_.data = receiveBuffer_.get() + writePos_;
     platform::ResetOverlapped(&readRequest_.overlapped, readRequest_.event);
     AddRef();
-    error = platform::StartRead(handle_, kind_ == TransportKind::Pipe, &readRequest_.overlapped, readRequest_.data,
+    start = platform::StartRead(handle_, kind_ == TransportKind::Pipe, &readRequest_.overlapped, readRequest_.data,
                                 readRequest_.length);
   }
-  if (error != 0 && error != platform::kErrorIoPending) {
+  if (!start.started) {
     Release();
     // Nothing more can arrive (a pipe broken before the read started fails
     // at once, with no completion): the connection is lost.
-    LoseFor(platform::StatusOfStartError(error));
+    LoseFor(start.failure);
   }
 }
 
 bool CClient::EnqueueSend(DataBlock block) {
-  std::uint32_t error = 0;
+  std::optional<platform::IoResult> failure;
   {
     std::lock_guard<std::mutex> lock(objectLock_);
     if (state_ != ConnectionState::Connected) return false;  // the block is freed here
@@ -174,17 +195,17 @@ bool CClient::EnqueueSend(DataBlock block) {
       std::lock_guard<std::mutex> queueLock(sendQueueLock_);
       sendQueue_.push_back(std::move(block));
     }
-    error = SendNext(false);
+    failure = SendNext(false);
   }
-  if (error != 0) LoseFor(platform::StatusOfStartError(error));
+  if (failure) LoseFor(*failure);
   return true;
 }
 
-// Called with the object lock held. Returns the error of a write that could
-// not be started (0 otherwise); the caller then records the loss once it has
-// let go of the lock.
-std::uint32_t CClient::SendNext(bool force) {
-  if (!force && writeInFlight_) return 0;
+// Called with the object lock held. Returns why a write could not be started
+// (nothing otherwise); the caller then records the loss once it has let go of
+// the lock.
+std::optional<platform::IoResult> CClient::SendNext(bool force) {
+  if (!force && writeInFlight_) return std::nullopt;
   writing_ = DataBlock{};
   DataBlock next;
   {
@@ -196,62 +217,57 @@ std::uint32_t CClient::SendNext(bool force) {
   }
   if (!next.data) {
     if (force) writeInFlight_ = false;
-    return 0;
+    return std::nullopt;
   }
   writing_ = std::move(next);
   writeRequest_.length = writing_.length;
   writeRequest_.data = writing_.data.get();
   platform::ResetOverlapped(&writeRequest_.overlapped, writeRequest_.event);
   AddRef();
-  const std::uint32_t error = platform::StartWrite(handle_, kind_ == TransportKind::Pipe, &writeRequest_.overlapped,
-                                                   writeRequest_.data, writeRequest_.length);
-  if (error != 0 && error != platform::kErrorIoPending) {
+  const platform::IoStart start = platform::StartWrite(handle_, kind_ == TransportKind::Pipe,
+                                                       &writeRequest_.overlapped, writeRequest_.data,
+                                                       writeRequest_.length);
+  if (!start.started) {
     // No completion will come: nothing is in flight, and the block goes.
     Release();
     writing_ = DataBlock{};
     writeInFlight_ = false;
-    return error;
+    return start.failure;
   }
   writeInFlight_ = true;
-  return 0;
+  return std::nullopt;
 }
 
-void OnIoCompleted(std::uint32_t status, std::uint32_t bytes, platform::OverlappedStorage* overlapped) {
+void OnIoCompleted(platform::IoResult result, std::uint32_t bytes, platform::OverlappedStorage* overlapped) {
   if (overlapped == nullptr) return;
   auto* request = reinterpret_cast<IoRequest*>(overlapped);
-  request->owner->Complete(status, bytes, request);
+  request->owner->Complete(result, bytes, request);
 }
 
-void CClient::Complete(std::uint32_t status, std::uint32_t bytes, IoRequest* request) {
-  const bool success =
-      status == STATUS_SUCCESS_CODE || (status == STATUS_BUFFER_OVERFLOW_CODE && kind_ == TransportKind::Pipe);
+void CClient::Complete(platform::IoResult result, std::uint32_t bytes, IoRequest* request) {
+  // A pipe read that took part of a message is a success: the rest comes next.
+  const bool success = result.status == platform::IoStatus::Success ||
+                       (result.status == platform::IoStatus::BufferOverflow && kind_ == TransportKind::Pipe);
   if (!success) {
-    LoseFor(status);
+    LoseFor(result);
   } else if (bytes == 0) {
     Disconnect(LossReason::ZeroTransfer, static_cast<HRESULT>(STATUS_LINK_FAILED_CODE));
   } else if (request->isWrite) {
-    std::uint32_t error = 0;
+    std::optional<platform::IoResult> failure;
     {
       std::lock_guard<std::mutex> lock(objectLock_);
-      if (state_ == ConnectionState::Connected) error = SendNext(true);
+      if (state_ == ConnectionState::Connected) failure = SendNext(true);
     }
-    if (error != 0) LoseFor(platform::StatusOfStartError(error));
+    if (failure) LoseFor(*failure);
   } else {
     CompleteRead(bytes);
   }
   Release();
 }
 
-void CClient::LoseFor(std::uint32_t status) {
-  const auto code = static_cast<HRESULT>(status);
-  if (status == STATUS_CANCELLED_CODE) {
-    Disconnect(LossReason::Cancelled, code);
-  } else if (status == STATUS_REMOTE_DISCONNECT_CODE || status == STATUS_PIPE_BROKEN_CODE ||
-             status == STATUS_CONNECTION_RESET_CODE) {
-    Disconnect(LossReason::PeerGone, code);
-  } else {
-    Disconnect(LossReason::OtherError, code);
-  }
+void CClient::LoseFor(platform::IoResult failure) {
+  const Loss loss = LossOf(failure);
+  Disconnect(loss.reason, loss.code);
 }
 
 void CClient::CompleteRead(std::uint32_t bytes) {

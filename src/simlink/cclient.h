@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/io.h"
@@ -31,6 +32,18 @@ enum class LossReason : std::uint32_t {
   Cancelled,     // the request was cancelled
   OtherError,    // any other completion status
 };
+
+// A loss: its reason and the code the client calls return after it.
+struct Loss {
+  LossReason reason;
+  HRESULT code;
+};
+
+// The loss a failed request stands for: the one place where the I/O seam's
+// results become the link's loss codes. The peer-gone and cancelled statuses
+// and a TCP buffer overflow keep their own codes; any other failure keeps the
+// system's status where it named one, else STATUS_UNSUCCESSFUL.
+Loss LossOf(platform::IoResult failure);
 
 inline constexpr std::uint32_t kDefaultMaxReceiveSize = 41088;
 inline constexpr std::uint32_t kReceiveBufferStep = 2048;
@@ -99,14 +112,14 @@ class CClient {
   friend void CloseConnection(class ClientClient* client);
 
  private:
-  friend void OnIoCompleted(std::uint32_t status, std::uint32_t bytes, platform::OverlappedStorage* overlapped);
+  friend void OnIoCompleted(platform::IoResult result, std::uint32_t bytes, platform::OverlappedStorage* overlapped);
   friend class TransportProbe;  // the testing library
 
   void Attach(platform::IoHandle handle, std::uint32_t maxReceiveSize, bool disableNagle);
   void PostRead();
-  std::uint32_t SendNext(bool force);
-  void Complete(std::uint32_t status, std::uint32_t bytes, IoRequest* request);
-  void LoseFor(std::uint32_t status);
+  std::optional<platform::IoResult> SendNext(bool force);
+  void Complete(platform::IoResult result, std::uint32_t bytes, IoRequest* request);
+  void LoseFor(platform::IoResult failure);
   void CompleteRead(std::uint32_t bytes);
   ExtractResult ExtractMessage();
   void FreeWrittenBlock();
@@ -148,6 +161,6 @@ class CClient {
 };
 
 // The completion routine every handle is bound to.
-void OnIoCompleted(std::uint32_t status, std::uint32_t bytes, platform::OverlappedStorage* overlapped);
+void OnIoCompleted(platform::IoResult result, std::uint32_t bytes, platform::OverlappedStorage* overlapped);
 
 }  // namespace simlink

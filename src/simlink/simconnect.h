@@ -41,7 +41,7 @@ static_assert(sizeof(HRESULT) == 4, "HRESULT must be 32 bits");
 #endif
 
 // Transport loss statuses (NTSTATUS values), returned by the calls once lost.
-inline constexpr std::uint32_t STATUS_SUCCESS_CODE = 0x00000000u;
+inline constexpr std::uint32_t STATUS_UNSUCCESSFUL_CODE = 0xC0000001u;  // a failure the system did not name
 inline constexpr std::uint32_t STATUS_BUFFER_OVERFLOW_CODE = 0x80000005u;
 inline constexpr std::uint32_t STATUS_CANCELLED_CODE = 0xC0000120u;
 inline constexpr std::uint32_t STATUS_REMOTE_DISCONNECT_CODE = 0xC000013Cu;

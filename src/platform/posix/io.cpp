@@ -14,16 +14,15 @@
 // Completion handlers never touch a channel directly; when they need it again
 // (the next step of a write) they look it up by its handle.
 //
-// Completion statuses are NTSTATUS values, as BindIoCompletionCallback
-// delivers them on Windows:
-//   success                          0, with the byte count
-//   end of stream on TCP             0, with 0 bytes
-//   end of stream on a pipe, EPIPE   STATUS_PIPE_BROKEN      (0xC000014B)
-//   ECONNRESET                       STATUS_CONNECTION_RESET (0xC000020D)
-//   cancelled (the handle closed)    STATUS_CANCELLED        (0xC0000120)
+// Completion results (platform/io_status.h) from Asio's error codes:
+//   success                          Success, with the byte count
+//   end of stream on TCP             Success, with 0 bytes
+//   end of stream on a pipe, EPIPE   PipeBroken
+//   ECONNRESET                       ConnectionReset
+//   cancelled (the handle closed)    Cancelled
 //   anything else, and a request
 //   whose handle was already closed
-//   when it was to start             STATUS_UNSUCCESSFUL     (0xC0000001)
+//   when it was to start             Other
 #include "platform/io.h"
 
 #include <asio.hpp>
@@ -41,16 +40,6 @@
 
 namespace platform {
 namespace {
-
-constexpr std::uint32_t kStatusSuccess = 0x00000000u;
-constexpr std::uint32_t kStatusUnsuccessful = 0xC0000001u;  // the "other error" status
-constexpr std::uint32_t kStatusCancelled = 0xC0000120u;
-constexpr std::uint32_t kStatusPipeBroken = 0xC000014Bu;
-constexpr std::uint32_t kStatusConnectionReset = 0xC000020Du;
-
-// Returned by StartRead/StartWrite for a handle that is not (or no longer)
-// open: Windows' ERROR_INVALID_HANDLE.
-constexpr std::uint32_t kErrorInvalidHandle = 6;
 
 using PipeSocket = asio::local::stream_protocol::socket;
 using TcpSocket = asio::ip::tcp::socket;
@@ -150,18 +139,27 @@ bool Register(std::unique_ptr<Channel> channel, IoHandle* out) {
   return true;
 }
 
-std::uint32_t MapStatus(const asio::error_code& ec, bool isPipe) {
-  if (!ec) return kStatusSuccess;
-  if (ec == asio::error::eof) return isPipe ? kStatusPipeBroken : kStatusSuccess;
-  if (ec == asio::error::broken_pipe) return kStatusPipeBroken;
-  if (ec == asio::error::connection_reset) return kStatusConnectionReset;
-  if (ec == asio::error::operation_aborted) return kStatusCancelled;
-  return kStatusUnsuccessful;
+// The one translation of Asio's error codes into the seam's results.
+IoResult ResultOf(const asio::error_code& ec, bool isPipe) {
+  if (!ec) return {IoStatus::Success};
+  if (ec == asio::error::eof) return {isPipe ? IoStatus::PipeBroken : IoStatus::Success};
+  if (ec == asio::error::broken_pipe) return {IoStatus::PipeBroken};
+  if (ec == asio::error::connection_reset) return {IoStatus::ConnectionReset};
+  if (ec == asio::error::operation_aborted) return {IoStatus::Cancelled};
+  return {IoStatus::Other};
 }
 
-void Deliver(IoCompletionRoutine routine, std::uint32_t status, std::size_t bytes, OverlappedStorage* overlapped) {
-  if (routine != nullptr) routine(status, static_cast<std::uint32_t>(bytes), overlapped);
+void Deliver(IoCompletionRoutine routine, IoStatus status, std::size_t bytes, OverlappedStorage* overlapped) {
+  if (routine != nullptr) routine({status}, static_cast<std::uint32_t>(bytes), overlapped);
 }
+
+void Deliver(IoCompletionRoutine routine, const asio::error_code& ec, bool isPipe, std::size_t bytes,
+             OverlappedStorage* overlapped) {
+  if (routine != nullptr) routine(ResultOf(ec, isPipe), static_cast<std::uint32_t>(bytes), overlapped);
+}
+
+// The one reason a request cannot start here: its handle is not (or no longer) open.
+constexpr IoStart kHandleGone{false, {IoStatus::Other}};
 
 // When `handle` is open, posts the job that makeJob(the handle's routine)
 // returns to the I/O thread. Returns false when the handle is not open.
@@ -181,7 +179,7 @@ void RunRead(IoHandle handle, IoCompletionRoutine routine, OverlappedStorage* ov
              std::uint32_t length) {
   Channel* channel = FindChannel(Service(), handle);
   if (channel == nullptr) {
-    Deliver(routine, kStatusUnsuccessful, 0, overlapped);
+    Deliver(routine, IoStatus::Other, 0, overlapped);
     return;
   }
   const bool isPipe = channel->isPipe();
@@ -189,7 +187,7 @@ void RunRead(IoHandle handle, IoCompletionRoutine routine, OverlappedStorage* ov
       [&](auto& socket) {
         socket.async_read_some(asio::buffer(data, length),
                                [routine, overlapped, isPipe](const asio::error_code& ec, std::size_t bytes) {
-                                 Deliver(routine, MapStatus(ec, isPipe), ec ? 0 : bytes, overlapped);
+                                 Deliver(routine, ec, isPipe, ec ? 0 : bytes, overlapped);
                                });
       },
       channel->socket);
@@ -210,7 +208,7 @@ struct WriteState {
 void WriteStep(const WriteState& state, bool first) {
   Channel* channel = FindChannel(Service(), state.handle);
   if (channel == nullptr) {
-    Deliver(state.routine, first ? kStatusUnsuccessful : kStatusCancelled, state.written, state.overlapped);
+    Deliver(state.routine, first ? IoStatus::Other : IoStatus::Cancelled, state.written, state.overlapped);
     return;
   }
   const bool isPipe = channel->isPipe();
@@ -221,7 +219,7 @@ void WriteStep(const WriteState& state, bool first) {
             [next = state, isPipe](const asio::error_code& ec, std::size_t bytes) mutable {
               next.written += static_cast<std::uint32_t>(bytes);
               if (ec || bytes == 0 || next.written >= next.length) {
-                Deliver(next.routine, MapStatus(ec, isPipe), next.written, next.overlapped);
+                Deliver(next.routine, ec, isPipe, next.written, next.overlapped);
                 return;
               }
               WriteStep(next, false);
@@ -310,25 +308,21 @@ void ResetOverlapped(OverlappedStorage* overlapped, IoEvent /*event*/) {
   std::memset(overlapped->bytes, 0, sizeof(overlapped->bytes));
 }
 
-std::uint32_t StartRead(IoHandle handle, bool /*isPipe*/, OverlappedStorage* overlapped, void* data,
-                        std::uint32_t length) {
+IoStart StartRead(IoHandle handle, bool /*isPipe*/, OverlappedStorage* overlapped, void* data,
+                  std::uint32_t length) {
   const bool posted = PostForHandle(handle, [=](IoCompletionRoutine routine) {
     return [=] { RunRead(handle, routine, overlapped, data, length); };
   });
-  return posted ? kErrorIoPending : kErrorInvalidHandle;
+  return posted ? IoStart{} : kHandleGone;
 }
 
-std::uint32_t StartWrite(IoHandle handle, bool /*isPipe*/, OverlappedStorage* overlapped, const void* data,
-                         std::uint32_t length) {
+IoStart StartWrite(IoHandle handle, bool /*isPipe*/, OverlappedStorage* overlapped, const void* data,
+                   std::uint32_t length) {
   const bool posted = PostForHandle(handle, [=](IoCompletionRoutine routine) {
     const WriteState state{handle, routine, overlapped, static_cast<const std::uint8_t*>(data), length, 0};
     return [state] { WriteStep(state, true); };
   });
-  return posted ? kErrorIoPending : kErrorInvalidHandle;
-}
-
-std::uint32_t StatusOfStartError(std::uint32_t /*error*/) {
-  return kStatusUnsuccessful;  // the only start error here: the handle is gone
+  return posted ? IoStart{} : kHandleGone;
 }
 
 void CloseSocket(IoHandle socket) {

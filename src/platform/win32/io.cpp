@@ -1,14 +1,20 @@
 // Overlapped I/O on a named pipe or a Winsock socket, completed on the system
-// thread pool through BindIoCompletionCallback. The completion
-// routine receives the request's NTSTATUS (see ToNtStatus for Wine).
+// thread pool through BindIoCompletionCallback. The request's NTSTATUS (or
+// Wine's Win32 code for it) is translated into the seam's result here.
+// ntstatus.h names the statuses; windows.h must leave them to it.
+#define WIN32_NO_STATUS
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+#undef WIN32_NO_STATUS
+#include <ntstatus.h>
+#include <winternl.h>
 
 #include <atomic>
 #include <cstring>
 
 #include "platform/io.h"
+#include "platform/win32/io_results.h"
 
 namespace platform {
 namespace {
@@ -21,34 +27,13 @@ static_assert(static_cast<IoHandle>(INVALID_SOCKET) == kInvalidIoHandle);
 // Every handle is bound to the same routine; it is kept here for the trampoline.
 std::atomic<IoCompletionRoutine> g_routine{nullptr};
 
-// Windows' thread pool hands the routine the request's NTSTATUS unchanged.
-// Wine (8.0) converts it to a Win32 error code first (RtlNtStatusToDosError),
-// e.g. 995 for STATUS_CANCELLED. A Win32 code is a small number that no
-// failure NTSTATUS can be (those have the top bit set), so the codes the
-// transport tells apart are turned back here; on Windows this never applies.
-// Any other value passes unchanged (the transport treats it as "other error").
-std::uint32_t ToNtStatus(DWORD status) {
-  switch (status) {
-    case ERROR_OPERATION_ABORTED:   // 995, from STATUS_CANCELLED
-      return 0xC0000120u;
-    case ERROR_BROKEN_PIPE:         // 109, from STATUS_PIPE_BROKEN
-      return 0xC000014Bu;
-    case ERROR_NETNAME_DELETED:     // 64, from STATUS_CONNECTION_RESET (and the disconnect statuses)
-      return 0xC000020Du;
-    case ERROR_MORE_DATA:           // 234, from STATUS_BUFFER_OVERFLOW
-      return 0x80000005u;
-    case ERROR_PIPE_NOT_CONNECTED:  // 233, from STATUS_PIPE_DISCONNECTED
-      return 0xC00000B0u;
-    case ERROR_CONNECTION_ABORTED:  // 1236, from STATUS_CONNECTION_ABORTED
-      return 0xC0000241u;
-    default:
-      return status;
-  }
-}
+constexpr DWORD Code(NTSTATUS status) { return static_cast<DWORD>(status); }
+
+IoStart StartedOr(DWORD error) { return error == ERROR_IO_PENDING ? IoStart{} : NotStarted(error); }
 
 VOID CALLBACK CompletionTrampoline(DWORD status, DWORD bytes, LPOVERLAPPED overlapped) {
   const IoCompletionRoutine routine = g_routine.load();
-  if (routine != nullptr) routine(ToNtStatus(status), bytes, reinterpret_cast<OverlappedStorage*>(overlapped));
+  if (routine != nullptr) routine(ResultOfStatus(status), bytes, reinterpret_cast<OverlappedStorage*>(overlapped));
 }
 
 HANDLE AsHandle(IoHandle handle) { return reinterpret_cast<HANDLE>(handle); }
@@ -56,6 +41,51 @@ SOCKET AsSocket(IoHandle handle) { return static_cast<SOCKET>(handle); }
 OVERLAPPED* AsOverlapped(OverlappedStorage* storage) { return reinterpret_cast<OVERLAPPED*>(storage); }
 
 }  // namespace
+
+// The one translation of a completion status into the seam's result.
+// Windows' thread pool hands the routine the request's NTSTATUS unchanged.
+// Wine (8.0) converts it to a Win32 error code first (RtlNtStatusToDosError),
+// e.g. 995 for STATUS_CANCELLED. A Win32 code is a small number that no
+// failure NTSTATUS can be (those have the top bit set), so both are read
+// here; on Windows the Win32 cases never apply. Any other value is Other and
+// kept as it came.
+IoResult ResultOfStatus(std::uint32_t status) {
+  switch (status) {
+    case Code(STATUS_SUCCESS):
+      return {IoStatus::Success};
+    case Code(STATUS_BUFFER_OVERFLOW):
+    case ERROR_MORE_DATA:  // 234
+      return {IoStatus::BufferOverflow};
+    case Code(STATUS_CANCELLED):
+    case ERROR_OPERATION_ABORTED:  // 995
+      return {IoStatus::Cancelled};
+    case Code(STATUS_PIPE_BROKEN):
+    case ERROR_BROKEN_PIPE:  // 109
+      return {IoStatus::PipeBroken};
+    case Code(STATUS_CONNECTION_RESET):
+    case ERROR_NETNAME_DELETED:  // 64, also from the disconnect statuses
+      return {IoStatus::ConnectionReset};
+    case Code(STATUS_REMOTE_DISCONNECT):
+      return {IoStatus::RemoteDisconnect};
+    case ERROR_PIPE_NOT_CONNECTED:  // 233
+      return {IoStatus::Other, Code(STATUS_PIPE_DISCONNECTED)};
+    case ERROR_CONNECTION_ABORTED:  // 1236
+      return {IoStatus::Other, Code(STATUS_CONNECTION_ABORTED)};
+    default:
+      return {IoStatus::Other, status};
+  }
+}
+
+// Why a read or write did not start, from the error its call left. A plain
+// error code that names none of the statuses above stands for no status of
+// its own.
+IoStart NotStarted(std::uint32_t error) {
+  if (error == WSAECONNRESET) return {false, {IoStatus::ConnectionReset}};
+  IoResult result = ResultOfStatus(error);
+  if (result.status == IoStatus::Success) result = {IoStatus::Other};
+  if (result.status == IoStatus::Other && static_cast<NTSTATUS>(result.systemCode) >= 0) result.systemCode = 0;
+  return {false, result};
+}
 
 bool OpenPipe(const std::string& name, IoCompletionRoutine routine, IoHandle* out) {
   HANDLE pipe;
@@ -114,31 +144,30 @@ void ResetOverlapped(OverlappedStorage* overlapped, IoEvent event) {
   ov->hEvent = static_cast<HANDLE>(event);
 }
 
-std::uint32_t StartRead(IoHandle handle, bool isPipe, OverlappedStorage* overlapped, void* data,
-                        std::uint32_t length) {
+IoStart StartRead(IoHandle handle, bool isPipe, OverlappedStorage* overlapped, void* data, std::uint32_t length) {
   if (isPipe) {
-    if (ReadFile(AsHandle(handle), data, length, nullptr, AsOverlapped(overlapped))) return 0;
-    return GetLastError();
+    if (ReadFile(AsHandle(handle), data, length, nullptr, AsOverlapped(overlapped))) return {};
+    return StartedOr(GetLastError());
   }
   WSABUF buffer;
   buffer.len = length;
   buffer.buf = static_cast<CHAR*>(data);
   DWORD flags = 0;
-  if (WSARecv(AsSocket(handle), &buffer, 1, nullptr, &flags, AsOverlapped(overlapped), nullptr) == 0) return 0;
-  return static_cast<std::uint32_t>(WSAGetLastError());
+  if (WSARecv(AsSocket(handle), &buffer, 1, nullptr, &flags, AsOverlapped(overlapped), nullptr) == 0) return {};
+  return StartedOr(static_cast<DWORD>(WSAGetLastError()));
 }
 
-std::uint32_t StartWrite(IoHandle handle, bool isPipe, OverlappedStorage* overlapped, const void* data,
-                         std::uint32_t length) {
+IoStart StartWrite(IoHandle handle, bool isPipe, OverlappedStorage* overlapped, const void* data,
+                   std::uint32_t length) {
   if (isPipe) {
-    if (WriteFile(AsHandle(handle), data, length, nullptr, AsOverlapped(overlapped))) return 0;
-    return GetLastError();
+    if (WriteFile(AsHandle(handle), data, length, nullptr, AsOverlapped(overlapped))) return {};
+    return StartedOr(GetLastError());
   }
   WSABUF buffer;
   buffer.len = length;
   buffer.buf = static_cast<CHAR*>(const_cast<void*>(data));
-  if (WSASend(AsSocket(handle), &buffer, 1, nullptr, 0, AsOverlapped(overlapped), nullptr) == 0) return 0;
-  return static_cast<std::uint32_t>(WSAGetLastError());
+  if (WSASend(AsSocket(handle), &buffer, 1, nullptr, 0, AsOverlapped(overlapped), nullptr) == 0) return {};
+  return StartedOr(static_cast<DWORD>(WSAGetLastError()));
 }
 
 void CloseSocket(IoHandle socket) {
@@ -166,11 +195,5 @@ bool StartSocketLibrary() {
 }
 
 void CleanupSocketLibrary() { WSACleanup(); }
-
-std::uint32_t StatusOfStartError(std::uint32_t error) {
-  if (error == WSAECONNRESET) return 0xC000020Du;  // STATUS_CONNECTION_RESET
-  const std::uint32_t status = ToNtStatus(error);
-  return status >= 0x80000000u ? status : 0xC0000001u;  // else STATUS_UNSUCCESSFUL
-}
 
 }  // namespace platform
