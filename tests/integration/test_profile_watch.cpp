@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -94,8 +95,13 @@ class WatchScreen : public ::testing::Test {
     return all;
   }
 
+  static simhost::Options SeveralClients(simhost::Options options) {
+    options.severalClients = true;
+    return options;
+  }
+
   OwnPipe pipe_;
-  simhost::SimHost host_{pipe_.HostOptions()};
+  simhost::SimHost host_{SeveralClients(pipe_.HostOptions())};
   fs::path dir_;
   WatchOptions options_;
   std::unique_ptr<WatchSession> session_;
@@ -112,6 +118,31 @@ TEST_F(WatchScreen, AValueSetInTheSimulatorLightsTheEntryOnTheScreen) {
   EXPECT_NE(Line("A:GEAR HANDLE POSITION,Bool == 1").find("now 1  holds"), std::string::npos) << Screen();
   EXPECT_TRUE(ShowsLine([&] { host_.SetValue(kFlaps, "Number", 0.75); return true; }, "now 0.75  holds"));
   EXPECT_TRUE(ShowsLine([&] { host_.SetValue(kGear, "Bool", 0); return true; }, "#0  1/0  dark  Gear down"));
+}
+
+TEST_F(WatchScreen, BesideTheBridgeBothReceiveTheirValues) {
+  HANDLE bridge = nullptr;
+  ASSERT_EQ(SimConnect_Open(&bridge, "Nimbra_Bridge", nullptr, 0, nullptr, 0), S_OK);
+  // The bridge's registration of the gear, under the identifier the watch uses too.
+  ASSERT_EQ(SimConnect_AddToDataDefinition(bridge, 1, kGear, "Bool", SIMCONNECT_DATATYPE_INT32, 0.0f, SIMCONNECT_UNUSED), S_OK);
+  ASSERT_EQ(SimConnect_RequestDataOnSimObject(bridge, 1, 1, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_SECOND,
+                                              SIMCONNECT_DATA_REQUEST_FLAG_CHANGED, 0, 0, 0),
+            S_OK);
+  Start(WriteFile("gear.json", kGearProfile));
+  EXPECT_TRUE(ShowsLine([&] { host_.SetValue(kGear, "Bool", 1); return true; }, "#0  1/0  LIT   Gear down"));
+  Received received;
+  std::int32_t bridgeValue = -1;
+  DispatchUntil(bridge, received, [&] {
+    for (const auto& m : received.messages) {
+      if (reinterpret_cast<const SIMCONNECT_RECV*>(m.data())->dwID == SIMCONNECT_RECV_ID_SIMOBJECT_DATA &&
+          m.size() >= kSimObjectDataOffset + 4) {
+        std::memcpy(&bridgeValue, m.data() + kSimObjectDataOffset, 4);
+      }
+    }
+    return bridgeValue == 1;
+  });
+  EXPECT_EQ(bridgeValue, 1);
+  EXPECT_EQ(SimConnect_Close(bridge), S_OK);
 }
 
 TEST_F(WatchScreen, NanAndInfinityShowAsSuch) {
