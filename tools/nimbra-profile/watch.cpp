@@ -57,33 +57,27 @@ int Watch(const WatchCommand& command) {
     simHandle = nullptr;
     return 1;
   }
-  int status = 0;
   {
+    // Without FILE a profile that does not load (no aircraft yet, no GLOBAL
+    // file) is shown as such until the aircraft brings one that does.
     WatchSession session(command.options);
-    if (!session.view().loaded()) {
-      const std::string report =
-          TextReport(session.view().check(), command.options.lastByteIndex, command.options.lastByteMaxBit);
-      std::fwrite(report.data(), 1, report.size(), stderr);
-      status = 2;
-    } else {
-      const bool redraw = !command.plain && platform::OutputIsTerminal();
-      const bool colour = redraw && platform::OutputTakesColour();
-      if (redraw) Write("\x1b[2J");
-      std::vector<std::string> shown;
-      while (!platform::StopRequested() && !session.ended()) {
-        if (SimConnect_CallDispatch(simHandle, WatchSession::Dispatch, &session) < 0) break;  // the link ended
-        std::vector<std::string> screen = session.Screen(colour);
-        if (screen != shown) {
-          Show(screen, redraw);
-          shown = std::move(screen);
-        }
-        platform::SleepMilliseconds(kDispatchPauseMs);
+    const bool redraw = !command.plain && platform::OutputIsTerminal();
+    const bool colour = redraw && platform::OutputTakesColour();
+    if (redraw) Write("\x1b[2J");
+    std::vector<std::string> shown;
+    while (!platform::StopRequested() && !session.ended()) {
+      if (SimConnect_CallDispatch(simHandle, WatchSession::Dispatch, &session) < 0) break;  // the link ended
+      std::vector<std::string> screen = session.Screen(colour);
+      if (screen != shown) {
+        Show(screen, redraw);
+        shown = std::move(screen);
       }
+      platform::SleepMilliseconds(kDispatchPauseMs);
     }
   }  // the session gives its variables back while the link is open
   SimConnect_Close(simHandle);
   simHandle = nullptr;
-  return status;
+  return 0;
 }
 
 int ParseWatch(int argc, char** argv, WatchCommand& command) {
