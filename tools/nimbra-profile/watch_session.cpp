@@ -94,7 +94,6 @@ std::vector<std::string> WatchSession::Screen(bool colour) const {
                                                                            " rejected by the simulator",
                                                                        console::kWrong, colour)) +
                   (check.localVariables ? "; L: variables on" : ""));
-  lines.push_back("");
   for (std::string& line : view_->Lines(colour)) lines.push_back(std::move(line));
   return lines;
 }
