@@ -88,6 +88,24 @@ TEST(SimHostClients, EachClientKeepsItsOwnRegistrationsAndGetsItsOwnValues) {
 
   EXPECT_EQ(host.SendEvent("Sim", 1), 2u) << "one event to each subscriber";
 
+  // A menu pick goes to the client whose menu holds the item, not to the latest.
+  ASSERT_EQ(SimConnect_MenuAddItem(bridge.handle, "Corvane", 6, 0), S_OK);
+  ASSERT_TRUE(host.WaitForMessages(9, 3s));
+  ASSERT_TRUE(host.SendMenuPick(6));
+  auto picked = [](const Client& client) {
+    for (const auto& m : client.received.messages) {
+      if (reinterpret_cast<const SIMCONNECT_RECV*>(m.data())->dwID == SIMCONNECT_RECV_ID_EVENT &&
+          reinterpret_cast<const SIMCONNECT_RECV_EVENT*>(m.data())->uEventID == 6) {
+        return true;
+      }
+    }
+    return false;
+  };
+  DispatchUntil(bridge.handle, bridge.received, [&] { return picked(bridge); });
+  EXPECT_TRUE(picked(bridge));
+  DispatchUntil(watch.handle, watch.received, [] { return false; }, 200ms);
+  EXPECT_FALSE(picked(watch));
+
   // The bridge leaves; the watch keeps its values.
   EXPECT_EQ(SimConnect_Close(bridge.handle), S_OK);
   host.SetValue("FLAPS HANDLE PERCENT", "Number", 0.75);

@@ -487,6 +487,18 @@ struct SimHost::Impl {
     return sent;
   }
 
+  // Whether a client's menu has an item or sub-item with this id.
+  bool HoldsMenuItem(const Client& client, std::uint32_t id) const {
+    std::lock_guard<std::mutex> lock(mu);
+    for (const MenuItem& item : client.menu) {
+      if (item.id == id) return true;
+      for (const MenuSubItem& sub : item.subItems) {
+        if (sub.id == id) return true;
+      }
+    }
+    return false;
+  }
+
   // The client event ids subscribed to a system event.
   std::vector<std::uint32_t> SubscribersOf(const Client& client, const std::string& name) const {
     std::vector<std::uint32_t> ids;
@@ -783,7 +795,14 @@ bool SimHost::SendAircraftLoaded(const std::string& path) {
 }
 
 bool SimHost::SendMenuPick(std::uint32_t itemId) {
-  return impl_->Call([&] { return impl_->SendToClient(BuildEvent(SIMCONNECT_UNUSED, itemId, 0)); });
+  return impl_->Call([&] {
+    // To the clients whose menu holds the item; when none does, to the current one.
+    bool sent = false;
+    for (const auto& client : impl_->live) {
+      if (impl_->HoldsMenuItem(*client, itemId)) sent = Impl::SendTo(*client, BuildEvent(SIMCONNECT_UNUSED, itemId, 0)) || sent;
+    }
+    return sent || impl_->SendToClient(BuildEvent(SIMCONNECT_UNUSED, itemId, 0));
+  });
 }
 
 bool SimHost::SendSystemState(std::uint32_t requestId, std::uint32_t integer, float value, const std::string& text) {

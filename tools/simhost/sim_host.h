@@ -153,7 +153,8 @@ class SimHost {
   bool SendEventId(std::uint32_t eventId, std::uint32_t data = 0, std::uint32_t groupId = SIMCONNECT_UNUSED);
   // EVENT_FILENAME to the "AircraftLoaded" subscriber; false when none.
   bool SendAircraftLoaded(const std::string& windowsPath);
-  // The user picked a menu (sub-)item: EVENT with group 0xFFFFFFFF.
+  // The user picked a menu (sub-)item: EVENT with group 0xFFFFFFFF, to the
+  // clients whose menu holds it (none: the current client).
   bool SendMenuPick(std::uint32_t itemId);
   bool SendSystemState(std::uint32_t requestId, std::uint32_t integer, float value, const std::string& text);
   // The value of a simulation variable (name and unit without regard to case;
