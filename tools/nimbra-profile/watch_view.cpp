@@ -16,6 +16,14 @@ std::string Position(const EntryOutcome& entry) {
   return std::to_string(entry.byteIndex) + "/" + std::to_string(entry.bitIndex);
 }
 
+// "#N": the entry's place in "LEDs" (appended, not prefixed, which GCC 12
+// misreads as an overlapping copy under -Wrestrict).
+std::string EntryMark(std::size_t index) {
+  std::string mark = "#";
+  mark += std::to_string(index);
+  return mark;
+}
+
 std::string Described(const std::string& text) { return text.empty() ? "(no description)" : text; }
 
 }  // namespace
@@ -89,7 +97,7 @@ std::vector<std::string> WatchView::Lines(bool colour) const {
     const EntryOutcome& entry = check_.entries[gate_->entry].outcome;
     lines.push_back("gate 0/0: " +
                     (gateHolds ? std::string("holds") : console::Painted("FAILS: every LED dark", console::kWrong, colour)) +
-                    "  #" + std::to_string(entry.index) + " " + Described(entry.text) +
+                    "  " + EntryMark(entry.index) + " " + Described(entry.text) +
                     (entry.conditions.size() > 1 ? (entry.isOr ? "  (any of)" : "  (all of)") : ""));
     AddConditionLines(*gate_->set, colour, lines);
   }
@@ -97,13 +105,13 @@ std::vector<std::string> WatchView::Lines(bool colour) const {
   for (const CheckedEntry& checked : check_.entries) {
     const EntryOutcome& entry = checked.outcome;
     if (!entry.accepted) {
-      lines.push_back(console::Painted("#" + std::to_string(entry.index) + "  passed over: " + entry.reason,
+      lines.push_back(console::Painted(EntryMark(entry.index) + "  passed over: " + entry.reason,
                                        console::kFaint, colour));
       continue;
     }
     if (entry.gate) {
       if (gate_ != nullptr && gate_->entry == entry.index) ++watched;
-      lines.push_back("#" + std::to_string(entry.index) + "  0/0 gate" +
+      lines.push_back(EntryMark(entry.index) + "  0/0 gate" +
                       (gate_ != nullptr && gate_->entry == entry.index ? " (above)" : ", replaced by a later one"));
       continue;
     }
@@ -112,7 +120,7 @@ std::vector<std::string> WatchView::Lines(bool colour) const {
     const std::string result = holds && gateHolds ? console::Painted("LIT ", console::kLit, colour)
                                : holds            ? console::Painted("dark (gate)", console::kFaint, colour)
                                                   : console::Painted("dark", console::kFaint, colour);
-    lines.push_back("#" + std::to_string(entry.index) + "  " + Position(entry) + "  " + result + "  " +
+    lines.push_back(EntryMark(entry.index) + "  " + Position(entry) + "  " + result + "  " +
                     Described(entry.text) +
                     (entry.conditions.size() > 1 ? (entry.isOr ? "  (any of)" : "  (all of)") : ""));
     AddConditionLines(*current.set, colour, lines);
