@@ -291,9 +291,9 @@ struct SimHost::Impl {
       std::lock_guard<std::mutex> lock(mu);
       m.connection = client.number;
       if (!m.refused) Apply(client, m, replies, menuChanged, text);
-      messages.push_back(m);
     }
-    cv.notify_all();
+    // Recorded only after its lines are shown, so that what a script shows
+    // after waiting for this message comes after them.
     if (m.refused) {
       Complain(Describe(m));
     } else if (!options.quiet) {
@@ -304,6 +304,11 @@ struct SimHost::Impl {
       std::string kind = text->type == SIMCONNECT_TEXT_TYPE_PRINT_RED ? std::string("red") : "type " + std::to_string(text->type);
       Show("text (" + kind + ", " + FormatSeconds(text->seconds) + " s): " + text->text);
     }
+    {
+      std::lock_guard<std::mutex> lock(mu);
+      messages.push_back(m);
+    }
+    cv.notify_all();
     for (Bytes& reply : replies) SendTo(client, std::move(reply));
     if (!m.refused && (m.type == kSendRequestDataOnSimObject || m.type == kSendAddToDataDefinition ||
                        m.type == kSendClearDataDefinition)) {
