@@ -14,6 +14,7 @@
 #include "app/report_message.h"
 #include "devices/device.h"
 #include "devices/supported_unit.h"
+#include "simlink/field_text.h"
 #include "variables/variable_registry.h"
 
 namespace {
@@ -69,13 +70,6 @@ static_assert(std::size(kExceptionNames) == 39);
 template <typename Layout>
 const Layout* As(const SIMCONNECT_RECV* message, DWORD size) {
   return size >= sizeof(Layout) ? static_cast<const Layout*>(message) : nullptr;
-}
-
-// A zero-terminated text field, ending at the field's end without a zero.
-template <std::size_t N>
-std::string FieldText(const char (&field)[N]) {
-  const void* zero = std::memchr(field, '\0', N);
-  return std::string(field, zero != nullptr ? static_cast<const char*>(zero) - field : N);
 }
 
 // The first device with the supported unit's type, whose sub-items are 8 and 9.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "platform/terminal.h"
 #include "scenario.h"
 #include "sim_host.h"
 #include "unit_view.h"
@@ -116,7 +117,7 @@ void Redraw(const Options& options, const demo::Scenario& scenario, const simhos
   lines.push_back("Now: " + scenario.Now());
   lines.push_back("");
   lines.push_back("Velk_Throttle LEDs ((#) lit):");
-  for (const std::string& line : unit.Panel()) lines.push_back(line);
+  for (const std::string& line : unit.Panel(platform::OutputTakesColour())) lines.push_back(line);
   lines.push_back("");
   lines.push_back("Simulator menu:");
   std::istringstream menu(simhost::RenderMenu(host.Menu()));
@@ -146,7 +147,7 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  if (!isatty(STDOUT_FILENO)) options.plain = true;
+  if (!platform::OutputIsTerminal()) options.plain = true;
   std::vector<std::string> lines;
   std::string error;
   if (!demo::ReadScenario(options.scenario, &lines, &error)) {

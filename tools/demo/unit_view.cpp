@@ -8,6 +8,8 @@
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
+#include "colours.h"
+
 namespace demo {
 
 std::vector<Position> UnitPositions() {
@@ -119,15 +121,17 @@ std::string UnitView::GateLabel() const {
   return gateLabel_;
 }
 
-std::vector<std::string> UnitView::Panel() const {
+std::vector<std::string> UnitView::Panel(bool colour) const {
   const std::vector<Position> positions = UnitPositions();
   const std::size_t half = (positions.size() + 1) / 2;
   auto cell = [&](const Position& position) {
+    const bool lit = Lit(position);
     char head[16];
-    std::snprintf(head, sizeof head, "%s %d/%d ", Lit(position) ? "(#)" : "( )", position.first, position.second);
+    std::snprintf(head, sizeof head, "%s %d/%d ", lit ? "(#)" : "( )", position.first, position.second);
     std::string text = head + Label(position);
     text.resize(38, ' ');
-    return text;
+    // Coloured after the padding, so that the columns stay aligned.
+    return colour ? console::Painted(text, lit ? console::kLit : console::kFaint, true) : text;
   };
   std::vector<std::string> lines;
   for (std::size_t row = 0; row < half; ++row) {

@@ -35,8 +35,9 @@ class UnitView {
   std::string Label(Position position) const;  // empty when unbound
   std::string GateLabel() const;
 
-  // The panel as text lines: the 28 LEDs in two columns, with their labels.
-  std::vector<std::string> Panel() const;
+  // The panel as text lines: the 28 LEDs in two columns, with their labels;
+  // with `colour` lit LEDs in the console tools' lit colour.
+  std::vector<std::string> Panel(bool colour = false) const;
   // "1/0 Gear down, 4/3 Low fuel" for the lit positions of the last report.
   std::string LitList() const;
 

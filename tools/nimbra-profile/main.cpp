@@ -14,12 +14,14 @@
 #include "catalogue_data.h"
 #include "catalogue_findings.h"
 #include "report_text.h"
+#include "watch.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: nimbra-profile check [--json] FILE...\n"
     "       nimbra-profile which [--bridge-dir FOLDER] [AIRCRAFT]\n"
+    "       nimbra-profile watch [--plain] [--aircraft PATH] [--bridge-dir FOLDER] [FILE]\n"
     "       nimbra-profile notice   (where the variable catalogue comes from, and its licence)\n"
     "Reads each profile as the bridge reads it and reports the load error (with line and column),\n"
     "every LED entry (accepted or passed over, and why) with its conditions, the variables the\n"
@@ -33,7 +35,14 @@ constexpr const char* kUsage =
     "which: for the aircraft file as the simulator reports it (none: before any aircraft), the\n"
     "keys it is known by, every place the bridge looks for its LOCAL profile (found or absent)\n"
     "and the profile it would load, LOCAL or GLOBAL. The bridge lies in FOLDER (default: the\n"
-    "folder of this program).\n";
+    "folder of this program).\n"
+    "watch: connects to the simulator beside the bridge and shows live, for FILE or (without it)\n"
+    "the profile the bridge would load for the current aircraft, every LED entry with its\n"
+    "conditions, each variable's value now, whether each condition holds, the LED lit or dark,\n"
+    "the gate and the variables the simulator rejected. It redraws in place on a terminal;\n"
+    "--plain (or no terminal) prints one block per change. --aircraft starts from that aircraft\n"
+    "file before the simulator reports one. Ends with 0 at Ctrl+C or the simulator's end, 1 when\n"
+    "it cannot connect, 2 when the profile does not load.\n";
 
 // The supported unit's LED limits, as the bridge's device list gives them.
 constexpr auto kLastByteIndex = static_cast<std::uint32_t>(kSupportedUnitLastByteIndex);
@@ -45,10 +54,7 @@ int Which(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--bridge-dir" && i + 1 < argc) {
-      bridgeFolder = argv[++i];
-      if (!bridgeFolder.empty() && bridgeFolder.back() != '/' && bridgeFolder.back() != '\\') {
-        bridgeFolder += bridgeFolder.find('\\') != std::string::npos ? '\\' : '/';
-      }
+      bridgeFolder = BridgeFolder(argv[++i]);
     } else {
       rest.push_back(arg);
     }
@@ -63,10 +69,24 @@ int Which(int argc, char** argv) {
   return 0;
 }
 
+int RunWatch(int argc, char** argv) {
+  WatchCommand command;
+  command.options.bridgeFolder = platform::ExecutableDirectory();
+  command.options.unitName = kSupportedUnitName;
+  command.options.lastByteIndex = kLastByteIndex;
+  command.options.lastByteMaxBit = kLastByteMaxBit;
+  if (ParseWatch(argc, argv, command) != 0) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  return Watch(command);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::string(argv[1]) == "which") return Which(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == "watch") return RunWatch(argc, argv);
   std::vector<std::string> files;
   bool json = false;
   bool check = false;

@@ -15,9 +15,11 @@ namespace {
 
 const char* kUsage =
     "usage: simhost [--pipe[=NAME]] [--no-pipe] [--tcp4 PORT] [--tcp6 PORT] [--script FILE] [--ticks]\n"
-    "               [--value-period MS] [--quiet]\n"
+    "               [--value-period MS] [--quiet] [--one-client]\n"
     "Listens on the simulator's named pipe unless --no-pipe (or on pipe NAME); a TCP port 0 is an\n"
-    "ephemeral port. Commands come from FILE, else from standard input (until end of input or exit).\n";
+    "ephemeral port. Commands come from FILE, else from standard input (until end of input or exit).\n"
+    "Serves every client at once (the bridge and nimbra-profile watch side by side), each with its\n"
+    "own registrations; --one-client serves one at a time, the next waiting for its turn.\n";
 
 bool ParsePort(const std::string& text, std::uint16_t* port) {
   char* end = nullptr;
@@ -32,6 +34,7 @@ bool ParsePort(const std::string& text, std::uint16_t* port) {
 int main(int argc, char** argv) {
   simhost::Options options;
   options.display = &std::cout;
+  options.severalClients = true;
   std::string script;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -72,6 +75,8 @@ int main(int argc, char** argv) {
       options.valuePeriod = simhost::Millis(ms);
     } else if (arg == "--quiet") {
       options.quiet = true;
+    } else if (arg == "--one-client") {
+      options.severalClients = false;
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage << simhost::kCommandHelp;
       return 0;

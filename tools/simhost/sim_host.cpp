@@ -90,22 +90,33 @@ struct SimHost::Impl {
   bool connected = false;
   std::size_t connections = 0;
   std::vector<ClientMessage> messages;
-  std::map<std::uint32_t, std::string> subscriptions;
-  std::vector<MenuItem> menu;
-  std::map<std::uint32_t, std::vector<Datum>> definitions;
-  std::map<std::uint32_t, Request> requests;
-  std::map<std::uint32_t, Progress> progress;
   std::vector<TextLine> textLines;
   std::map<std::string, double> values;
   std::map<std::string, std::string> localNames;  // upper case -> as first written
   std::set<std::string> rejected;
   Millis valuePeriod{1000};
 
+  // What one connection has set up with the simulator, and its stream. The
+  // kept parts are read under `mu`; the stream on the I/O thread only.
+  struct Client {
+    std::shared_ptr<Connection> connection;  // null once it ended
+    std::size_t number = 0;                  // 1 for the first connection served
+    std::map<std::uint32_t, std::string> subscriptions;
+    std::vector<MenuItem> menu;
+    std::map<std::uint32_t, std::vector<Datum>> definitions;
+    std::map<std::uint32_t, Request> requests;
+    std::map<std::uint32_t, Progress> progress;
+    Bytes rx;
+    bool discarding = false;  // the stream could not be cut any more; it is closing
+  };
+
+  // The latest connection served, kept after it ended for the accessors
+  // (set under `mu`); the commands for one client go to it.
+  std::shared_ptr<Client> current;
+
   // ---- I/O thread only ----
-  std::shared_ptr<Connection> active;
+  std::vector<std::shared_ptr<Client>> live;  // every connection being served, in order
   std::deque<std::shared_ptr<Connection>> waiting;
-  Bytes rx;
-  bool discarding = false;  // the stream could not be cut any more; it is closing
   bool stopping = false;
   asio::steady_timer valueTimer;
   std::optional<Clock::time_point> valueTimerAt;
@@ -160,9 +171,18 @@ struct SimHost::Impl {
     }
   }
 
+  // The current client while its connection lasts, else null.
+  Connection* Active() const { return current && current->connection ? current->connection.get() : nullptr; }
+
   bool SendToClient(Bytes bytes, Millis pause = {}) {
-    if (!active) return false;
-    active->Send(std::move(bytes), pause);
+    if (Active() == nullptr) return false;
+    Active()->Send(std::move(bytes), pause);
+    return true;
+  }
+
+  static bool SendTo(Client& client, Bytes bytes) {
+    if (!client.connection) return false;
+    client.connection->Send(std::move(bytes), {});
     return true;
   }
 
@@ -172,7 +192,7 @@ struct SimHost::Impl {
       connection->Reset();
       return;
     }
-    if (active) {
+    if (!live.empty() && !options.severalClients) {
       Show("client waiting: " + connection->Describe() + " (another client is connected)");
       waiting.push_back(std::move(connection));
       return;
@@ -181,44 +201,42 @@ struct SimHost::Impl {
   }
 
   void Activate(std::shared_ptr<Connection> connection) {
-    active = connection;
-    rx.clear();
-    discarding = false;
+    auto client = std::make_shared<Client>();
+    client->connection = connection;
     {
       std::lock_guard<std::mutex> lock(mu);
-      ++connections;
+      client->number = ++connections;
       connected = true;
-      subscriptions.clear();
-      menu.clear();
-      definitions.clear();
-      requests.clear();
-      progress.clear();
+      current = client;
       ++dataGeneration;
     }
+    live.push_back(client);
     floodInFlight = floodWriting = false;
     cv.notify_all();
     Show("client connected: " + connection->Describe());
     Connection* raw = connection.get();
+    Client* state = client.get();
     connection->Start(Connection::Events{
-        [this, raw](const std::uint8_t* data, std::size_t size) {
-          if (active.get() == raw) OnBytes(data, size);
+        [this, raw, state](const std::uint8_t* data, std::size_t size) {
+          if (state->connection.get() == raw) OnBytes(*state, data, size);
         },
-        [this, raw](const std::string& reason) { OnEnd(raw, reason); },
+        [this, raw, state](const std::string& reason) { OnEnd(*state, raw, reason); },
     });
   }
 
-  void OnEnd(Connection* connection, const std::string& reason) {
-    if (active.get() != connection) return;
+  void OnEnd(Client& client, Connection* connection, const std::string& reason) {
+    if (client.connection.get() != connection) return;
     Show("client disconnected: " + reason);
-    active.reset();
-    rx.clear();
-    floodInFlight = floodWriting = false;
+    if (&client == current.get()) floodInFlight = floodWriting = false;
+    client.connection.reset();
+    client.rx.clear();
+    live.erase(std::remove_if(live.begin(), live.end(), [&](const auto& c) { return c.get() == &client; }), live.end());
     {
       std::lock_guard<std::mutex> lock(mu);
-      connected = false;
+      connected = !live.empty();
     }
     cv.notify_all();
-    if (!stopping && !waiting.empty()) {
+    if (!stopping && live.empty() && !waiting.empty()) {
       auto next = std::move(waiting.front());
       waiting.pop_front();
       Activate(std::move(next));
@@ -226,26 +244,27 @@ struct SimHost::Impl {
   }
 
   // ---- Receiving (I/O thread) ----
-  void OnBytes(const std::uint8_t* data, std::size_t size) {
-    if (discarding) return;
+  void OnBytes(Client& client, const std::uint8_t* data, std::size_t size) {
+    if (client.discarding) return;
+    Bytes& rx = client.rx;
     rx.insert(rx.end(), data, data + size);
     std::size_t used = 0;
-    while (active && rx.size() - used >= 4) {
+    while (client.connection && rx.size() - used >= 4) {
       std::uint32_t messageSize = ReadU32(rx.data() + used);
       if (messageSize < kClientHeaderSize || messageSize > kMaxClientMessage) {
-        RefuseStream(Bytes(rx.begin() + used, rx.end()), messageSize);  // clears rx
+        RefuseStream(client, Bytes(rx.begin() + used, rx.end()), messageSize);  // clears rx
         return;
       }
       if (rx.size() - used < messageSize) break;
       Bytes message(rx.begin() + used, rx.begin() + used + messageSize);
       used += messageSize;
-      Handle(DecodeClientMessage(message));
+      Handle(client, DecodeClientMessage(message));
     }
-    if (active) rx.erase(rx.begin(), rx.begin() + used);
+    if (client.connection) rx.erase(rx.begin(), rx.begin() + used);
   }
 
   // A size field that no message can have: the stream cannot be cut any more.
-  void RefuseStream(Bytes rest, std::uint32_t messageSize) {
+  void RefuseStream(Client& client, Bytes rest, std::uint32_t messageSize) {
     ClientMessage m;
     if (rest.size() > 64) rest.resize(64);  // enough to see what it was
     m.bytes = rest;
@@ -258,34 +277,39 @@ struct SimHost::Impl {
                                                                   ? " is smaller than the header"
                                                                   : " is larger than any client message") +
                "; closing the connection";
-    discarding = true;
-    rx.clear();
-    Handle(std::move(m));
-    if (active) active->Close();
+    client.discarding = true;
+    client.rx.clear();
+    Handle(client, std::move(m));
+    if (client.connection) client.connection->Close();
   }
 
-  void Handle(ClientMessage m) {
+  void Handle(Client& client, ClientMessage m) {
     std::vector<Bytes> replies;
     bool menuChanged = false;
     std::optional<TextLine> text;
     {
       std::lock_guard<std::mutex> lock(mu);
-      m.connection = connections;
-      if (!m.refused) Apply(m, replies, menuChanged, text);
-      messages.push_back(m);
+      m.connection = client.number;
+      if (!m.refused) Apply(client, m, replies, menuChanged, text);
     }
-    cv.notify_all();
+    // Recorded only after its lines are shown, so that what a script shows
+    // after waiting for this message comes after them.
     if (m.refused) {
       Complain(Describe(m));
     } else if (!options.quiet) {
       Show("recv " + Describe(m));
     }
-    if (menuChanged) Show(RenderMenu(Menu()));
+    if (menuChanged) Show(RenderMenu(MenuOf(client)));
     if (text) {
       std::string kind = text->type == SIMCONNECT_TEXT_TYPE_PRINT_RED ? std::string("red") : "type " + std::to_string(text->type);
       Show("text (" + kind + ", " + FormatSeconds(text->seconds) + " s): " + text->text);
     }
-    for (Bytes& reply : replies) SendToClient(std::move(reply));
+    {
+      std::lock_guard<std::mutex> lock(mu);
+      messages.push_back(m);
+    }
+    cv.notify_all();
+    for (Bytes& reply : replies) SendTo(client, std::move(reply));
     if (!m.refused && (m.type == kSendRequestDataOnSimObject || m.type == kSendAddToDataDefinition ||
                        m.type == kSendClearDataDefinition)) {
       PumpValues();
@@ -293,13 +317,19 @@ struct SimHost::Impl {
     }
   }
 
-  std::vector<MenuItem> Menu() const {
+  std::vector<MenuItem> MenuOf(const Client& client) const {
     std::lock_guard<std::mutex> lock(mu);
-    return menu;
+    return client.menu;
   }
 
   // Bookkeeping of one decoded message; under `mu`.
-  void Apply(const ClientMessage& m, std::vector<Bytes>& replies, bool& menuChanged, std::optional<TextLine>& text) {
+  void Apply(Client& client, const ClientMessage& m, std::vector<Bytes>& replies, bool& menuChanged,
+             std::optional<TextLine>& text) {
+    auto& menu = client.menu;
+    auto& definitions = client.definitions;
+    auto& requests = client.requests;
+    auto& progress = client.progress;
+    auto& subscriptions = client.subscriptions;
     auto findItem = [&](std::uint32_t id) {
       return std::find_if(menu.begin(), menu.end(), [id](const MenuItem& i) { return i.id == id; });
     };
@@ -377,14 +407,30 @@ struct SimHost::Impl {
   // whenever it changed (or every period without the CHANGED flag), at most
   // once per value period. Arms the timer for the next one that waits.
   void PumpValues() {
-    if (!active || stopping) return;
-    std::vector<Bytes> out;
+    if (stopping) return;
     std::optional<Clock::time_point> next;
+    for (const std::shared_ptr<Client>& client : live) PumpValues(*client, next);
+    if (next && (!valueTimerAt || *next < *valueTimerAt)) {
+      valueTimerAt = next;
+      valueTimer.expires_at(*next);
+      valueTimer.async_wait([this](const std::error_code& ec) {
+        if (ec) return;
+        valueTimerAt.reset();
+        PumpValues();
+      });
+    }
+  }
+
+  // One client's requests that are due; `next` receives the earliest time at
+  // which one that waits is due.
+  void PumpValues(Client& client, std::optional<Clock::time_point>& next) {
+    std::vector<Bytes> out;
     Clock::time_point now = Clock::now();
     {
       std::lock_guard<std::mutex> lock(mu);
-      for (auto& [id, req] : requests) {
-        Progress& p = progress[id];
+      auto& definitions = client.definitions;
+      for (auto& [id, req] : client.requests) {
+        Progress& p = client.progress[id];
         if (req.period == SIMCONNECT_PERIOD_ONCE && p.sent) continue;
         if (req.period != SIMCONNECT_PERIOD_ONCE && !IsPeriodic(req.period)) continue;
         auto def = definitions.find(req.defineId);
@@ -405,16 +451,7 @@ struct SimHost::Impl {
         p.values = std::move(current);
       }
     }
-    for (Bytes& b : out) SendToClient(std::move(b));
-    if (next && (!valueTimerAt || *next < *valueTimerAt)) {
-      valueTimerAt = next;
-      valueTimer.expires_at(*next);
-      valueTimer.async_wait([this](const std::error_code& ec) {
-        if (ec) return;
-        valueTimerAt.reset();
-        PumpValues();
-      });
-    }
+    for (Bytes& b : out) SendTo(client, std::move(b));
   }
 
   // The data of one definition with the current values; under `mu`.
@@ -446,15 +483,34 @@ struct SimHost::Impl {
 
   // ---- Events (I/O thread) ----
   std::size_t SendSystemEvent(const std::string& name, std::uint32_t data) {
-    std::vector<std::uint32_t> ids;
-    {
-      std::lock_guard<std::mutex> lock(mu);
-      for (auto& [id, subscribed] : subscriptions)
-        if (Upper(subscribed) == Upper(name)) ids.push_back(id);
-    }
     std::size_t sent = 0;
-    for (std::uint32_t id : ids) sent += SendToClient(BuildEvent(SIMCONNECT_UNUSED, id, data)) ? 1 : 0;
+    for (const std::shared_ptr<Client>& client : live) {
+      for (std::uint32_t id : SubscribersOf(*client, name)) {
+        sent += SendTo(*client, BuildEvent(SIMCONNECT_UNUSED, id, data)) ? 1 : 0;
+      }
+    }
     return sent;
+  }
+
+  // Whether a client's menu has an item or sub-item with this id.
+  bool HoldsMenuItem(const Client& client, std::uint32_t id) const {
+    std::lock_guard<std::mutex> lock(mu);
+    for (const MenuItem& item : client.menu) {
+      if (item.id == id) return true;
+      for (const MenuSubItem& sub : item.subItems) {
+        if (sub.id == id) return true;
+      }
+    }
+    return false;
+  }
+
+  // The client event ids subscribed to a system event.
+  std::vector<std::uint32_t> SubscribersOf(const Client& client, const std::string& name) const {
+    std::vector<std::uint32_t> ids;
+    std::lock_guard<std::mutex> lock(mu);
+    for (auto& [id, subscribed] : client.subscriptions)
+      if (Upper(subscribed) == Upper(name)) ids.push_back(id);
+    return ids;
   }
 
   void StartTicks() {
@@ -508,12 +564,12 @@ struct SimHost::Impl {
   // Writes the next batch unless one is still in hand; a batch that was
   // written counts and asks for the next.
   void FloodNext() {
-    if (!flooding || floodInFlight || !active || stopping) return;
+    if (!flooding || floodInFlight || Active() == nullptr || stopping) return;
     RefreshFloodBatch();
     if (floodBatchMessages == 0) return;  // nothing requested yet: a request calls again
     floodInFlight = floodWriting = true;
     const std::uint64_t messages = floodBatchMessages, bytes = floodBatch.size();
-    active->Send(floodBatch, {}, [this, messages, bytes] {
+    Active()->Send(floodBatch, {}, [this, messages, bytes] {
       floodMessages += messages;
       floodBytes += bytes;
       ++floodBatches;
@@ -530,10 +586,11 @@ struct SimHost::Impl {
     floodBatchGeneration = dataGeneration;
     Bytes round;
     std::uint64_t perRound = 0;
-    for (const auto& [id, req] : requests) {
+    if (!current) return;
+    for (const auto& [id, req] : current->requests) {
       if (!IsPeriodic(req.period) && req.period != SIMCONNECT_PERIOD_ONCE) continue;
-      auto def = definitions.find(req.defineId);
-      if (def == definitions.end() || def->second.empty()) continue;
+      auto def = current->definitions.find(req.defineId);
+      if (def == current->definitions.end() || def->second.empty()) continue;
       std::vector<double> current;
       Bytes message = BuildSimObjectData(req.requestId, 0, req.defineId, req.flags,
                                          std::uint32_t(def->second.size()), CurrentData(def->second, &current));
@@ -564,7 +621,7 @@ struct SimHost::Impl {
     valueTimer.cancel();
     for (auto& w : waiting) w->Reset();
     waiting.clear();
-    if (active) active->Close();
+    for (const std::shared_ptr<Client>& client : live) client->connection->Close();
   }
 };
 
@@ -699,19 +756,22 @@ std::vector<ClientMessage> SimHost::Refused() const {
 
 std::map<std::uint32_t, std::string> SimHost::Subscriptions() const {
   std::lock_guard<std::mutex> lock(impl_->mu);
-  return impl_->subscriptions;
+  return impl_->current ? impl_->current->subscriptions : std::map<std::uint32_t, std::string>();
 }
 
-std::vector<MenuItem> SimHost::Menu() const { return impl_->Menu(); }
+std::vector<MenuItem> SimHost::Menu() const {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  return impl_->current ? impl_->current->menu : std::vector<MenuItem>();
+}
 
 std::map<std::uint32_t, std::vector<Datum>> SimHost::Definitions() const {
   std::lock_guard<std::mutex> lock(impl_->mu);
-  return impl_->definitions;
+  return impl_->current ? impl_->current->definitions : std::map<std::uint32_t, std::vector<Datum>>();
 }
 
 std::map<std::uint32_t, Request> SimHost::Requests() const {
   std::lock_guard<std::mutex> lock(impl_->mu);
-  return impl_->requests;
+  return impl_->current ? impl_->current->requests : std::map<std::uint32_t, Request>();
 }
 
 std::vector<TextLine> SimHost::TextLines() const {
@@ -729,20 +789,25 @@ bool SimHost::SendEventId(std::uint32_t eventId, std::uint32_t data, std::uint32
 
 bool SimHost::SendAircraftLoaded(const std::string& path) {
   return impl_->Call([&] {
-    std::vector<std::uint32_t> ids;
-    {
-      std::lock_guard<std::mutex> lock(impl_->mu);
-      for (auto& [id, name] : impl_->subscriptions)
-        if (Upper(name) == "AIRCRAFTLOADED") ids.push_back(id);
-    }
     bool sent = false;
-    for (std::uint32_t id : ids) sent = impl_->SendToClient(BuildEventFilename(id, path)) || sent;
+    for (const auto& client : impl_->live) {
+      for (std::uint32_t id : impl_->SubscribersOf(*client, "AircraftLoaded")) {
+        sent = Impl::SendTo(*client, BuildEventFilename(id, path)) || sent;
+      }
+    }
     return sent;
   });
 }
 
 bool SimHost::SendMenuPick(std::uint32_t itemId) {
-  return impl_->Call([&] { return impl_->SendToClient(BuildEvent(SIMCONNECT_UNUSED, itemId, 0)); });
+  return impl_->Call([&] {
+    // To the clients whose menu holds the item; when none does, to the current one.
+    bool sent = false;
+    for (const auto& client : impl_->live) {
+      if (impl_->HoldsMenuItem(*client, itemId)) sent = Impl::SendTo(*client, BuildEvent(SIMCONNECT_UNUSED, itemId, 0)) || sent;
+    }
+    return sent || impl_->SendToClient(BuildEvent(SIMCONNECT_UNUSED, itemId, 0));
+  });
 }
 
 bool SimHost::SendSystemState(std::uint32_t requestId, std::uint32_t integer, float value, const std::string& text) {
@@ -794,7 +859,7 @@ bool SimHost::SendRawSplit(Bytes bytes, std::size_t splitAt, Millis pause) {
   Bytes second(bytes.begin() + splitAt, bytes.end());
   bytes.resize(splitAt);
   return impl_->Call([&] {
-    if (!impl_->active) return false;
+    if (impl_->Active() == nullptr) return false;
     if (!bytes.empty()) impl_->SendToClient(std::move(bytes));
     if (!second.empty()) impl_->SendToClient(std::move(second), pause);
     return true;
@@ -802,22 +867,26 @@ bool SimHost::SendRawSplit(Bytes bytes, std::size_t splitAt, Millis pause) {
 }
 
 bool SimHost::SendQuit() {
-  return impl_->Call([&] { return impl_->SendToClient(BuildQuit()); });
+  return impl_->Call([&] {
+    bool sent = false;
+    for (const auto& client : impl_->live) sent = Impl::SendTo(*client, BuildQuit()) || sent;
+    return sent;
+  });
 }
 
 bool SimHost::CloseClient() {
   return impl_->Call([&] {
-    if (!impl_->active) return false;
-    impl_->active->Close();
-    return true;
+    const auto clients = impl_->live;
+    for (const auto& client : clients) client->connection->Close();
+    return !clients.empty();
   });
 }
 
 bool SimHost::ResetClient() {
   return impl_->Call([&] {
-    if (!impl_->active) return false;
-    impl_->active->Reset();
-    return true;
+    const auto clients = impl_->live;
+    for (const auto& client : clients) client->connection->Reset();
+    return !clients.empty();
   });
 }
 

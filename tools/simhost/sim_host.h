@@ -11,8 +11,11 @@
 //   host.SendEvent("Sim", 1);
 //
 // It listens on any mix of the named pipe, TCP over IPv4 and over IPv6, and
-// serves one client at a time: a connection that arrives while another is
-// active waits until that one ends. Every client message is decoded and
+// serves one client at a time (a connection that arrives while another is
+// active waits until that one ends) or, with `severalClients`, every client
+// at once, each with its own subscriptions, menu, data definitions and
+// requests, as a simulator serves the bridge and other add-ons side by side.
+// Every client message is decoded and
 // recorded; the open message is answered; subscriptions, the menu, data
 // definitions and requests are kept as a simulator keeps them (anew for each
 // connection); values go out for the requests; commands make it send events,
@@ -51,6 +54,7 @@ struct Options {
   // connection, disconnection and received message. Null: nowhere.
   std::ostream* display = nullptr;
   bool quiet = false;        // leave out the per-message lines
+  bool severalClients = false;  // serve connections side by side instead of one after another
 };
 
 struct MenuSubItem {
@@ -133,7 +137,7 @@ class SimHost {
   // Index of the first message of `type` at index >= from.
   std::optional<std::size_t> WaitForMessage(std::uint32_t type, std::size_t from, Millis timeout) const;
   std::vector<ClientMessage> Refused() const;
-  // Kept for the current (or last) connection:
+  // Kept for the current (or last) connection, the latest one served:
   std::map<std::uint32_t, std::string> Subscriptions() const;  // client event id -> system event name
   std::vector<MenuItem> Menu() const;                          // in the order added
   std::map<std::uint32_t, std::vector<Datum>> Definitions() const;
@@ -142,12 +146,15 @@ class SimHost {
 
   // ---- Commands -------------------------------------------------------------
   // A system event ("Sim", "6Hz", "1sec", ...; without regard to case) to every
-  // client event id subscribed to it. Returns how many events were sent.
+  // client event id subscribed to it, of every client. Returns how many events
+  // were sent. Values, "AircraftLoaded", QUIT and closing the link go to every
+  // client; the other commands to the current one.
   std::size_t SendEvent(const std::string& systemEventName, std::uint32_t data = 0);
   bool SendEventId(std::uint32_t eventId, std::uint32_t data = 0, std::uint32_t groupId = SIMCONNECT_UNUSED);
   // EVENT_FILENAME to the "AircraftLoaded" subscriber; false when none.
   bool SendAircraftLoaded(const std::string& windowsPath);
-  // The user picked a menu (sub-)item: EVENT with group 0xFFFFFFFF.
+  // The user picked a menu (sub-)item: EVENT with group 0xFFFFFFFF, to the
+  // clients whose menu holds it (none: the current client).
   bool SendMenuPick(std::uint32_t itemId);
   bool SendSystemState(std::uint32_t requestId, std::uint32_t integer, float value, const std::string& text);
   // The value of a simulation variable (name and unit without regard to case;

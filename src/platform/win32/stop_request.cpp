@@ -1,10 +1,25 @@
-// The Windows bridge has no console or window: nothing asks it to stop.
+// The Windows bridge has no console or window: nothing asks it to stop. A
+// console tool that watches for stops is asked by Ctrl+C, Ctrl+Break or the
+// console's closing; the handler only sets a flag.
 #include "platform/stop_request.h"
+
+#include <windows.h>
 
 namespace platform {
 
-void WatchStopRequests() {}
+namespace {
 
-bool StopRequested() { return false; }
+volatile LONG stopRequested = 0;
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+  InterlockedExchange(&stopRequested, 1);
+  return TRUE;
+}
+
+}  // namespace
+
+void WatchStopRequests() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+bool StopRequested() { return InterlockedCompareExchange(&stopRequested, 0, 0) != 0; }
 
 }  // namespace platform

@@ -1,0 +1,58 @@
+// One run of `nimbra-profile watch` on an open simulator connection: which
+// profile it watches (the file named, or the one the bridge would load for
+// the current aircraft, switched when "AircraftLoaded" names another), what
+// the simulator sent (values, rejections, whether the simulation runs, its
+// end), and the screen that shows it all.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "profile_choice.h"
+#include "simlink/simconnect.h"
+#include "watch_view.h"
+
+// The client event identifiers the watch subscribes with.
+inline constexpr DWORD kWatchEventSim = 1;
+inline constexpr DWORD kWatchEventAircraftLoaded = 2;
+
+struct WatchOptions {
+  std::string file;          // empty: the profile the bridge would load
+  std::optional<std::string> aircraft;  // the aircraft file to start from, as the simulator reports it
+  std::string bridgeFolder;  // where the bridge lies, with its trailing separator
+  std::uint32_t lastByteIndex = 0;  // the unit's limits
+  std::uint32_t lastByteMaxBit = 0;
+  std::string unitName;
+};
+
+class WatchSession {
+ public:
+  // Loads the first profile and registers its variables over simHandle.
+  explicit WatchSession(WatchOptions options);
+
+  // Subscribes to the simulator's events this session follows; false when a
+  // call fails.
+  static bool Subscribe(HANDLE handle);
+  // The dispatch procedure; `context` is the session.
+  static void Dispatch(SIMCONNECT_RECV* data, DWORD size, void* context);
+
+  const WatchView& view() const { return *view_; }
+  bool ended() const { return ended_; }  // the simulator said it quits
+  bool simulationRunning() const { return running_; }
+
+  // The header (simulation, aircraft, keys, file) and the view's lines.
+  std::vector<std::string> Screen(bool colour) const;
+
+ private:
+  void OnMessage(const SIMCONNECT_RECV& message, DWORD size);
+  void Load();
+
+  WatchOptions options_;
+  std::unique_ptr<WatchView> view_;
+  std::optional<ProfileChoice> choice_;  // when watching the bridge's choice
+  bool running_ = false;
+  bool ended_ = false;
+};
