@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/ascii_case.h"
 #include "platform/file_access.h"
 #include "platform/simulator_folders.h"
 
@@ -19,15 +20,8 @@ namespace {
 constexpr const char* kPackageFolders[] = {"Community",       "Community2024", "Official\\OneStore",
                                            "Official\\Steam", "Official2024",  "Official2020"};
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
+using platform::EqualNoCase;
+using platform::FoldCase;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -60,7 +54,7 @@ std::vector<std::string> AircraftFolders(const std::string& reportedFile, bool* 
   if (!pieces.empty() && !reportedFile.empty() && !IsSeparator(reportedFile.back())) pieces.pop_back();
   *fromSimObjects = false;
   for (std::size_t i = pieces.size(); i-- > 0;) {
-    if (SameNoCase(pieces[i], "SimObjects")) {
+    if (EqualNoCase(pieces[i], "SimObjects")) {
       pieces.erase(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(i));
       *fromSimObjects = true;
       break;
@@ -83,7 +77,7 @@ bool FindEntry(const std::vector<platform::FolderEntry>& entries, const std::str
                std::string* name) {
   const platform::FolderEntry* match = nullptr;
   for (const platform::FolderEntry& entry : entries) {
-    if (entry.isFolder != wantFolder || !SameNoCase(entry.name, piece)) continue;
+    if (entry.isFolder != wantFolder || !EqualNoCase(entry.name, piece)) continue;
     if (entry.name == piece) {
       match = &entry;
       break;
@@ -145,8 +139,8 @@ std::vector<std::string> Packages(const std::string& folder) {
     if (entry.isFolder) names.push_back(entry.name);
   }
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const auto lowerLess = [](char x, char y) { return Lower(x) < Lower(y); };
-    if (!SameNoCase(a, b)) return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lowerLess);
+    const auto lowerLess = [](char x, char y) { return FoldCase(x) < FoldCase(y); };
+    if (!EqualNoCase(a, b)) return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lowerLess);
     return a < b;
   });
   return names;
@@ -161,12 +155,12 @@ std::vector<std::string> AircraftKeys(const std::string& reportedFile) {
   const auto add = [&keys](const std::string& key) {
     if (!SafePiece(key)) return;
     for (const std::string& known : keys) {
-      if (SameNoCase(known, key)) return;
+      if (EqualNoCase(known, key)) return;
     }
     keys.push_back(key);
   };
   // SimObjects, category, airframe, "presets", maker, preset, ...
-  if (fromSimObjects && folders.size() >= 6 && SameNoCase(folders[3], "presets")) {
+  if (fromSimObjects && folders.size() >= 6 && EqualNoCase(folders[3], "presets")) {
     add(folders[5]);
     add(folders[2]);
   } else if (!folders.empty() && !(fromSimObjects && folders.size() == 1)) {

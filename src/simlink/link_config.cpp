@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/ascii_case.h"
 #include "platform/config_places.h"
 #include "platform/profile_ini.h"
 #include "platform/registry_ports.h"
@@ -16,15 +17,6 @@ namespace {
 constexpr std::uint32_t kValueBufferSize = 2048;
 // A section holds a line when reading it into this much room gives anything.
 constexpr std::uint32_t kSectionProbeSize = 30;
-
-char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (FoldCase(*a) != FoldCase(*b)) return false;
-  }
-  return *a == *b;
-}
 
 // Reads one key; false when it is absent or empty, which leaves a field as it was.
 bool ReadValue(const std::string& file, const std::string& section, const char* key,
@@ -89,12 +81,12 @@ void ApplyConfigFile(const std::string& file, const std::string& section, LinkCo
   char value[kValueBufferSize];
 
   if (ReadValue(file, section, "Protocol", value)) {
-    if (EqualNoCase(value, "Auto") || EqualNoCase(value, "Pipe")) {
+    if (platform::EqualNoCase(value, "Auto") || platform::EqualNoCase(value, "Pipe")) {
       config.protocol = LinkProtocol::Pipe;
-    } else if (EqualNoCase(value, "IPv4")) {
+    } else if (platform::EqualNoCase(value, "IPv4")) {
       config.protocol = LinkProtocol::IPv4;
       if (config.port.empty()) config.port = platform::ReadRegisteredPort(platform::AddressFamily::IPv4);
-    } else if (EqualNoCase(value, "IPv6")) {
+    } else if (platform::EqualNoCase(value, "IPv6")) {
       config.protocol = LinkProtocol::IPv6;
       if (config.port.empty()) config.port = platform::ReadRegisteredPort(platform::AddressFamily::IPv6);
     }

@@ -21,6 +21,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/ascii_case.h"
+
 namespace platform {
 namespace {
 
@@ -43,16 +45,6 @@ std::string_view Trim(std::string_view text) { return TrimEnd(TrimStart(text)); 
 std::string_view CutAtZero(std::string_view text) {
   const std::size_t zero = text.find('\0');
   return zero == std::string_view::npos ? text : text.substr(0, zero);
-}
-
-char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  }
-  return true;
 }
 
 // Reads a file line by line in fixed-size chunks.

@@ -29,6 +29,16 @@ std::string Trim(const std::string& s) {
   return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
+// "MS TEXT": a positive time and a text that is not blank, into a step.
+bool SpanAndText(const std::string& argument, Step* step) {
+  std::istringstream words(argument);
+  long ms = 0;
+  if (!(words >> ms) || ms <= 0 || !std::getline(words, step->text) || Trim(step->text).empty()) return false;
+  step->span = std::chrono::milliseconds(ms);
+  step->text = Trim(step->text);
+  return true;
+}
+
 // "NAME: rest" with NAME in capitals, digits and '-'; nullopt for other lines.
 std::optional<std::pair<std::string, std::string>> Directive(const std::string& line) {
   std::size_t i = 0;
@@ -197,26 +207,16 @@ bool ParseCase(const std::string& text, const std::string& path, Case* out, std:
           continue;
         }
       } else if (name == "HOLD-MARKER") {
-        std::istringstream words(argument);
-        long ms = 0;
-        if (!(words >> ms) || ms <= 0 || !std::getline(words, step.text) || Trim(step.text).empty())
-          return fail(i, "HOLD-MARKER takes MS NAME");
+        if (!SpanAndText(argument, &step)) return fail(i, "HOLD-MARKER takes MS NAME");
         step.kind = Step::Kind::HoldMarker;
-        step.span = std::chrono::milliseconds(ms);
-        step.text = Trim(step.text);
       } else if (name == "PROBE-MARKER") {
         step.kind = Step::Kind::ProbeMarker;
       } else if (name == "SIGNAL") {
         if (!Among({"TERM", "INT", "HUP"}, argument)) return fail(i, "SIGNAL takes TERM, INT or HUP");
         step.kind = Step::Kind::Signal;
       } else if (name == "WAIT-REPORT") {
-        std::istringstream words(argument);
-        long ms = 0;
-        if (!(words >> ms) || ms <= 0 || !std::getline(words, step.text) || Trim(step.text).empty())
-          return fail(i, "WAIT-REPORT takes MS REPORT");
+        if (!SpanAndText(argument, &step)) return fail(i, "WAIT-REPORT takes MS REPORT");
         step.kind = Step::Kind::WaitReport;
-        step.span = std::chrono::milliseconds(ms);
-        step.text = Trim(step.text);
       } else {
         step.kind = Step::Kind::WaitExit;
         if (!argument.empty()) {
