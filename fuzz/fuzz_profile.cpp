@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static simlink::TransportProbe probe;
   HidDevice& unit = fuzzworld::Unit();
   simHandle = probe.handle();
-  const std::unique_ptr<rapidjson::Document> profile = DeserializeJson(file.Write(data, size));
+  const std::unique_ptr<rapidjson::Document> profile = DeserializeJson(file.Write(data, size)).document;
   if (profile) {
     ApplyProfileSettings(*profile, unit.languageKey, unit.saveName);
     unit.LoadBindings(*profile);

@@ -25,7 +25,7 @@ std::unique_ptr<rapidjson::Document> startProfile;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzworld::Unit();
-  startProfile = DeserializeJson(platform::ModuleDirectory() + fuzzworld::Unit().name + "_Config.json");
+  startProfile = DeserializeJson(platform::ModuleDirectory() + fuzzworld::Unit().name + "_Config.json").document;
   if (!startProfile) __builtin_trap();  // the build puts it there
   return 0;
 }

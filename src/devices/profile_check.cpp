@@ -19,10 +19,8 @@ namespace {
 
 class Recorder : public LoadObserver {
  public:
-  void DocumentFailed(const DocumentFailure& failure) override { documentFailure = failure; }
   void PairPassedOver(const PassedOverPair& pair) override { pairs.push_back(pair); }
 
-  std::optional<DocumentFailure> documentFailure;
   std::vector<PassedOverPair> pairs;  // of the entry being read
 };
 
@@ -161,9 +159,10 @@ ProfileCheck CheckProfile(const std::string& path, std::uint32_t lastByteIndex, 
   Recorder recorder;
   ScopedLoadObserver scope(&recorder);
 
-  const std::unique_ptr<rapidjson::Document> profile = DeserializeJson(path);
+  const LoadedJson loaded = DeserializeJson(path);
+  const std::unique_ptr<rapidjson::Document>& profile = loaded.document;
   if (!profile) {
-    check.failure = recorder.documentFailure.value_or(DocumentFailure{"the file did not load", false, 0, 0});
+    check.failure = loaded.failure;
     if (check.failure->parseError) LocateOffset(path, check.failure->offset, &check.line, &check.column);
     return check;
   }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "profiles/json_loader.h"
 #include "profiles/load_observer.h"
 #include "variables/variable_datum.h"
 

@@ -14,10 +14,14 @@ void Device::ReloadJson(bool tryLocal) {
     ClearBindings();
     AllLedsOff();
     const std::string path = BuildProfilePath(name, tryLocal, packagesPath);
-    const std::unique_ptr<rapidjson::Document> profile = DeserializeJson(path);
-    if (!profile) return;
-    ApplyProfileSettings(*profile, languageKey, saveName);
-    LoadBindings(*profile);
+    const LoadedJson loaded = DeserializeJson(path);
+    if (!loaded.document) {
+      ReportMessage(loaded.failure.message, kDeserializeJsonCaption, true);
+      return;
+    }
+    const rapidjson::Document& profile = *loaded.document;
+    ApplyProfileSettings(profile, languageKey, saveName);
+    LoadBindings(profile);
     ReportMessage(name + " reloaded " + std::to_string(BindingCount()) + " binding(s) successfully from " +
                       (tryLocal ? "LOCAL" : "GLOBAL") + " profile '" + saveName + "'.",
                   "NimbraBridge|ReloadJson", false);

@@ -27,29 +27,14 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
 
-#include "app/report_message.h"
 #include "platform/file_access.h"
-#include "profiles/load_observer.h"
 
 namespace {
 
-const char kCaption[] = "NimbraBridge|DeserializeJson";
-
-// The failure goes to the load observer when one is set (the profile
-// checker), else into the message box.
-void Report(std::string text, const rapidjson::Document* failed = nullptr) {
-  if (LoadObserver* observer = CurrentLoadObserver()) {
-    DocumentFailure failure;
-    failure.message = std::move(text);
-    if (failed != nullptr && failed->HasParseError()) {
-      failure.parseError = true;
-      failure.offset = failed->GetErrorOffset();
-      failure.code = static_cast<int>(failed->GetParseError());
-    }
-    observer->DocumentFailed(failure);
-    return;
-  }
-  ReportMessage(std::move(text), kCaption, true);
+LoadedJson Failed(std::string text) {
+  LoadedJson loaded;
+  loaded.failure.message = std::move(text);
+  return loaded;
 }
 
 template <unsigned parseFlags>
@@ -61,24 +46,17 @@ void Parse(rapidjson::Document& document, const char* bytes, std::size_t count) 
 
 }  // namespace
 
-std::unique_ptr<rapidjson::Document> DeserializeJson(const std::string& path) {
-  if (path.empty()) {
-    Report("Path to JSON is empty.");
-    return nullptr;
-  }
+LoadedJson DeserializeJson(const std::string& path) {
+  if (path.empty()) return Failed("Path to JSON is empty.");
 
   std::FILE* file = platform::OpenFileForReading(path);
-  if (file == nullptr) {
-    Report("JSON file '" + path + "' could not be opened.");
-    return nullptr;
-  }
+  if (file == nullptr) return Failed("JSON file '" + path + "' could not be opened.");
 
   std::int32_t size = 0;
   if (!platform::QueryFileSize32(path, &size) ||
       static_cast<std::int32_t>(static_cast<std::uint32_t>(size) + 1u) == -1) {
     std::fclose(file);
-    Report("JSON file '" + path + "' size is '-1'.");
-    return nullptr;
+    return Failed("JSON file '" + path + "' size is '-1'.");
   }
 
   // One read of up to size + 1 bytes: a file that grew since the size query
@@ -105,15 +83,16 @@ std::unique_ptr<rapidjson::Document> DeserializeJson(const std::string& path) {
   buffer.reset();
 
   if (document->HasParseError()) {
-    Report("There is at least one parsing error present in the JSON file '" + path + "' at offset " +
-           std::to_string(document->GetErrorOffset()) +
-           ". Message: " + rapidjson::GetParseError_En(document->GetParseError()),
-           document.get());
-    return nullptr;
+    LoadedJson loaded = Failed("There is at least one parsing error present in the JSON file '" + path +
+                               "' at offset " + std::to_string(document->GetErrorOffset()) +
+                               ". Message: " + rapidjson::GetParseError_En(document->GetParseError()));
+    loaded.failure.parseError = true;
+    loaded.failure.offset = document->GetErrorOffset();
+    loaded.failure.code = static_cast<int>(document->GetParseError());
+    return loaded;
   }
-  if (!document->IsObject()) {
-    Report("No object found in JSON file '" + path + "'.");
-    return nullptr;
-  }
-  return document;
+  if (!document->IsObject()) return Failed("No object found in JSON file '" + path + "'.");
+  LoadedJson loaded;
+  loaded.document = std::move(document);
+  return loaded;
 }

@@ -12,15 +12,6 @@
 
 #include "profiles/condition.h"
 
-// Why a file gave no document. With an observer set the loader hands the
-// failure to it instead of showing its message box.
-struct DocumentFailure {
-  std::string message;      // the box text the bridge would show
-  bool parseError = false;  // true: `offset` and `code` are set
-  std::size_t offset = 0;   // RapidJSON's error offset
-  int code = 0;             // rapidjson::ParseErrorCode
-};
-
 // Where a condition pair came from: the entry's own "Condition" or element
 // `element` of its "Conditions".
 struct PairSource {
@@ -51,7 +42,6 @@ struct EntryOutcome {
 class LoadObserver {
  public:
   virtual ~LoadObserver() = default;
-  virtual void DocumentFailed(const DocumentFailure&) {}
   // Called while an entry's conditions are read, so before that entry's
   // EntryDecided.
   virtual void PairPassedOver(const PassedOverPair&) {}

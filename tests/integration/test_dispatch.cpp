@@ -243,6 +243,37 @@ std::string At(int byte, int bit) {
   return "\"ByteIndex\": " + std::to_string(byte) + ", \"BitIndex\": " + std::to_string(bit);
 }
 
+// A file that gives no document: the reload shows the loader's reason in
+// its box, announces nothing and leaves no binding of the profile before.
+TEST_F(Reload, AFileThatGivesNoDocumentShowsWhyAndLeavesNoBinding) {
+  Device& device = *devices[0];
+  const struct {
+    const char* bytes;  // null: no file
+    std::string box;    // after the caption
+  } cases[] = {
+      {nullptr, "JSON file '" + global + "' could not be opened."},
+      {"[]", "No object found in JSON file '" + global + "'."},
+      {"{\"a\":1,}", "There is at least one parsing error present in the JSON file '" + global +
+                          "' at offset 8. Message: Missing a name for object member."},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(global) << Profile({Entry(At(1, 0))});
+    device.ReloadJson(false);
+    ASSERT_EQ(device.BindingCount(), 1u);
+    if (c.bytes == nullptr) std::remove(global.c_str());
+    else std::ofstream(global) << c.bytes;
+    const std::size_t from = Mark();
+    testing::internal::CaptureStderr();
+    device.ReloadJson(false);
+    const std::string boxes = testing::internal::GetCapturedStderr();
+    if (kBoxesOnStderr) {
+      EXPECT_EQ(boxes, "NimbraBridge|DeserializeJson: " + c.box + "\n");
+    }
+    EXPECT_EQ(Lines(from), std::vector<std::string>{}) << c.box;
+    EXPECT_EQ(device.BindingCount(), 0u) << c.box;
+  }
+}
+
 // Once the link is gone every registration fails; the variables after that
 // point are not to blame, while one refused before it is.
 TEST_F(Reload, ALinkLostDuringTheRegistrationsBlamesOnlyTheVariablesRefusedBeforeIt) {

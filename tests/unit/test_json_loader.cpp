@@ -8,20 +8,18 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 
 #include <rapidjson/document.h>
 #include <rapidjson/encodedstream.h>
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
 
-#include "support/boxes.h"
 #include "profiles/json_loader.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-using testsupport::kBoxesOnStderr;
 
 class JsonLoader : public ::testing::Test {
  protected:
@@ -41,22 +39,22 @@ class JsonLoader : public ::testing::Test {
     return path.string();
   }
 
-  // Loads the file; `box` receives the message box line, if any.
-  std::unique_ptr<rapidjson::Document> Load(const std::string& path, std::string* box = nullptr) {
+  // Loads the file; `message` receives the failure's text, if any. The
+  // loader itself shows nothing: its caller decides.
+  std::unique_ptr<rapidjson::Document> Load(const std::string& path, std::string* message = nullptr) {
     testing::internal::CaptureStderr();
-    auto document = DeserializeJson(path);
-    const std::string err = testing::internal::GetCapturedStderr();
-    if (box != nullptr) *box = err;
-    return document;
+    LoadedJson loaded = DeserializeJson(path);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << path;
+    EXPECT_EQ(loaded.document == nullptr, !loaded.failure.message.empty()) << path;
+    if (message != nullptr) *message = loaded.failure.message;
+    return std::move(loaded.document);
   }
 
-  // The file does not load, and the box says exactly `text`.
+  // The file does not load, and the failure says exactly `text`.
   void ExpectFailure(const std::string& path, const std::string& text) {
-    std::string box;
-    EXPECT_EQ(Load(path, &box), nullptr) << path;
-    if (kBoxesOnStderr) {
-      EXPECT_EQ(box, "NimbraBridge|DeserializeJson: " + text + "\n");
-    }
+    std::string message;
+    EXPECT_EQ(Load(path, &message), nullptr) << path;
+    EXPECT_EQ(message, text);
   }
 
   void ExpectParseError(const std::string& path, std::size_t offset, const std::string& message) {
@@ -81,12 +79,12 @@ TEST_F(JsonLoader, RootMustBeAnObject) {
     const std::string path = Write("root.json", root);
     ExpectFailure(path, "No object found in JSON file '" + path + "'.");
   }
-  std::string box;
-  auto document = Load(Write("object.json", " {\"LEDs\":[]}\r\n"), &box);
+  std::string message;
+  auto document = Load(Write("object.json", " {\"LEDs\":[]}\r\n"), &message);
   ASSERT_NE(document, nullptr);
   EXPECT_TRUE(document->IsObject());
   EXPECT_TRUE((*document)["LEDs"].IsArray());
-  EXPECT_EQ(box, "");
+  EXPECT_EQ(message, "");
 }
 
 // RapidJSON's offsets are taken one code unit past the offending character:
@@ -150,9 +148,9 @@ TEST_F(JsonLoader, UnicodeEncodingsGiveTheSameDocument) {
       {"utf32le.json", std::string("\xFF\xFE\0\0", 4) + utf32Le},
   };
   for (const auto& file : files) {
-    std::string box;
-    auto document = Load(Write(file.name, file.bytes), &box);
-    ASSERT_NE(document, nullptr) << file.name << ": " << box;
+    std::string message;
+    auto document = Load(Write(file.name, file.bytes), &message);
+    ASSERT_NE(document, nullptr) << file.name << ": " << message;
     EXPECT_TRUE(*document == *utf8) << file.name;
   }
 
@@ -208,23 +206,24 @@ TEST_F(JsonLoader, WindowsPathsReachTheFile) {
 #endif
 
 // The loader's messages must be those of RapidJSON's plain recursive parser
-// for every input. Mutations of a small profile, checked against it.
-std::string ReferenceOutcome(const std::string& bytes, const std::string& path) {
+// for every input, and a parse error carries that parser's offset and code.
+// Mutations of a small profile, checked against it.
+DocumentFailure ReferenceOutcome(const std::string& bytes, const std::string& path) {
   rapidjson::MemoryStream byteStream(bytes.data(), bytes.size());
   rapidjson::AutoUTFInputStream<unsigned, rapidjson::MemoryStream> stream(byteStream);
   rapidjson::Document document;
   document.ParseStream<rapidjson::kParseDefaultFlags, rapidjson::AutoUTF<unsigned>>(stream);
   if (document.HasParseError()) {
-    return "NimbraBridge|DeserializeJson: There is at least one parsing error present in the JSON file '" + path +
-           "' at offset " + std::to_string(document.GetErrorOffset()) +
-           ". Message: " + rapidjson::GetParseError_En(document.GetParseError()) + "\n";
+    return DocumentFailure{"There is at least one parsing error present in the JSON file '" + path + "' at offset " +
+                               std::to_string(document.GetErrorOffset()) +
+                               ". Message: " + rapidjson::GetParseError_En(document.GetParseError()),
+                           true, document.GetErrorOffset(), static_cast<int>(document.GetParseError())};
   }
-  if (!document.IsObject()) return "NimbraBridge|DeserializeJson: No object found in JSON file '" + path + "'.\n";
-  return "";
+  if (!document.IsObject()) return DocumentFailure{"No object found in JSON file '" + path + "'.", false, 0, 0};
+  return DocumentFailure{};
 }
 
 TEST_F(JsonLoader, MessagesMatchTheRecursiveParserOnDamagedProfiles) {
-  if (!kBoxesOnStderr) GTEST_SKIP() << "message boxes are not readable here";
   const std::string seed =
       "{\"LEDs\":[{\"ByteIndex\":1,\"BitIndex\":2,\"Condition\":\"A:GEAR HANDLE POSITION,Bool\","
       "\"ConditionValue\":true,\"Conditions\":[{\"Condition\":\"A:X,feet\",\"ConditionValue\":-1.5e3}],"
@@ -253,12 +252,15 @@ TEST_F(JsonLoader, MessagesMatchTheRecursiveParserOnDamagedProfiles) {
     if (round % 5 == 0) bytes.resize(random() % bytes.size());
     if (round % 11 == 0) bytes.insert(0, std::string(1 + random() % 3, " ]},:"[random() % 5]));
     Write("mutated.json", bytes);
-    std::string box;
-    auto document = Load(path, &box);
-    const std::string expected = ReferenceOutcome(bytes, path);
-    EXPECT_EQ(box, expected) << "input: " << bytes;
-    EXPECT_EQ(document == nullptr, !expected.empty());
-    if (box != expected) ++mismatches;
+    const LoadedJson loaded = DeserializeJson(path);
+    const DocumentFailure expected = ReferenceOutcome(bytes, path);
+    const DocumentFailure& got = loaded.failure;
+    EXPECT_EQ(got.message, expected.message) << "input: " << bytes;
+    EXPECT_EQ(got.parseError, expected.parseError) << "input: " << bytes;
+    EXPECT_EQ(got.offset, expected.offset) << "input: " << bytes;
+    EXPECT_EQ(got.code, expected.code) << "input: " << bytes;
+    EXPECT_EQ(loaded.document == nullptr, !expected.message.empty());
+    if (got.message != expected.message || got.offset != expected.offset) ++mismatches;
   }
 }
 
