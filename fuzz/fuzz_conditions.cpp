@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   rapidjson::Document entry;
   entry.Parse(json.c_str(), json.size());
   if (!entry.HasParseError()) {
-    const ParsedConditions parsed = ParseConditions(entry);
+    const ParsedConditions parsed = ParseConditions(entry, nullptr);
     for (const Condition& condition : parsed.conditions) CheckCondition(condition, data, size);
     ConditionValueText(entry);
     IsOrLogic(parsed.logic);

@@ -13,7 +13,7 @@
 #include "devices/device.h"
 #include "devices/led_binding.h"
 #include "devices/supported_unit.h"
-#include "profiles/load_observer.h"
+#include "devices/led_entry.h"
 
 // True from a successful hid_init until the library is shut down. While it
 // is false no refresh does anything.
@@ -33,6 +33,9 @@ class HidDevice : public Device {
   // Opens the first HID interface that matches the identifiers, if any.
   void Initialise() override;
   void LoadBindings(const rapidjson::Value& profile) override;
+  // The same, telling `observer` (when given) each decision as it is taken,
+  // before the entry's binding is built.
+  void LoadBindings(const rapidjson::Value& profile, EntryObserver* observer);
   void AllLedsOff() override;
   void RefreshLeds() override;
   void ClearBindings() override;

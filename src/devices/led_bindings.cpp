@@ -11,14 +11,18 @@
 
 std::uint32_t HidDevice::BindingCount() const { return static_cast<std::uint32_t>(bindings.size()); }
 
-void HidDevice::LoadBindings(const rapidjson::Value& profile) {
+void HidDevice::LoadBindings(const rapidjson::Value& profile) { LoadBindings(profile, nullptr); }
+
+void HidDevice::LoadBindings(const rapidjson::Value& profile, EntryObserver* observer) {
   if (!profile.IsObject()) return;
   const auto leds = profile.FindMember("LEDs");
   if (leds == profile.MemberEnd() || !leds->value.IsArray()) return;
   const bool localVariables = LocalVariablesOn(profile);
   std::size_t index = 0;
   for (const rapidjson::Value& entry : leds->value.GetArray()) {
-    AddBinding(DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, languageKey), localVariables);
+    EntryOutcome outcome = DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, languageKey, observer);
+    if (observer != nullptr) observer->EntryDecided(outcome);
+    AddBinding(std::move(outcome), localVariables);
   }
 }
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "devices/hid_device.h"
+#include "devices/supported_unit.h"
 #include "profiles/conditions.h"
 #include "profiles/evaluation.h"
 
@@ -30,15 +30,17 @@ const char* ReadIndex(const rapidjson::Value& entry, const char* name, std::uint
   return nullptr;
 }
 
-EntryOutcome Decide(const rapidjson::Value& entry, std::size_t index, std::uint32_t lastByteIndex,
-                    std::uint32_t lastByteMaxBit, const std::string& languageKey) {
+}  // namespace
+
+EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, std::uint32_t lastByteIndex,
+                            std::uint32_t lastByteMaxBit, const std::string& languageKey, LoadObserver* observer) {
   EntryOutcome outcome;
   outcome.index = index;
   if (!entry.IsObject()) {
     outcome.reason = "not an object";
     return outcome;
   }
-  ParsedConditions parsed = ParseConditions(entry);
+  ParsedConditions parsed = ParseConditions(entry, observer);
   outcome.conditions = std::move(parsed.conditions);
   outcome.isOr = IsOrLogic(parsed.logic);
   if (outcome.conditions.empty()) {
@@ -83,14 +85,5 @@ EntryOutcome Decide(const rapidjson::Value& entry, std::size_t index, std::uint3
   outcome.gate = byteIndex == 0;
   outcome.byteIndex = byteIndex;
   outcome.bitIndex = bitIndex;
-  return outcome;
-}
-
-}  // namespace
-
-EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, std::uint32_t lastByteIndex,
-                            std::uint32_t lastByteMaxBit, const std::string& languageKey) {
-  EntryOutcome outcome = Decide(entry, index, lastByteIndex, lastByteMaxBit, languageKey);
-  if (LoadObserver* observer = CurrentLoadObserver()) observer->EntryDecided(outcome);
   return outcome;
 }

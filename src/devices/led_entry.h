@@ -6,12 +6,34 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <rapidjson/document.h>
 
+#include "profiles/condition.h"
 #include "profiles/load_observer.h"
 
+// What an LED entry became. `reason` is empty for an accepted entry.
+struct EntryOutcome {
+  std::size_t index = 0;  // position in "LEDs"
+  bool accepted = false;
+  bool gate = false;
+  std::uint32_t byteIndex = 0;  // set when accepted
+  std::uint32_t bitIndex = 0;
+  std::string reason;
+  std::vector<Condition> conditions;  // as read, accepted or not
+  bool isOr = false;
+  std::string text;                   // the description read, if any
+};
+
+// A load observer that also hears each entry's outcome, before the device
+// builds anything from it.
+class EntryObserver : public LoadObserver {
+ public:
+  virtual void EntryDecided(const EntryOutcome&) {}
+};
+
 // `index` is the entry's place in "LEDs"; the limits are the device's.
-// Tells the load observer, if any, about the entry and its condition pairs.
+// `observer`, when given, is told each condition pair passed over.
 EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, std::uint32_t lastByteIndex,
-                            std::uint32_t lastByteMaxBit, const std::string& languageKey);
+                            std::uint32_t lastByteMaxBit, const std::string& languageKey, LoadObserver* observer);

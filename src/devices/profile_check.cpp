@@ -157,7 +157,6 @@ ProfileCheck CheckProfile(const std::string& path, std::uint32_t lastByteIndex, 
   ProfileCheck check;
   check.path = path;
   Recorder recorder;
-  ScopedLoadObserver scope(&recorder);
 
   const LoadedJson loaded = DeserializeJson(path);
   const std::unique_ptr<rapidjson::Document>& profile = loaded.document;
@@ -179,7 +178,7 @@ ProfileCheck CheckProfile(const std::string& path, std::uint32_t lastByteIndex, 
   for (const rapidjson::Value& entry : (*profile)["LEDs"].GetArray()) {
     recorder.pairs.clear();
     CheckedEntry checked;
-    checked.outcome = DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, check.languageKey);
+    checked.outcome = DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, check.languageKey, &recorder);
     checked.pairsPassedOver = std::move(recorder.pairs);
     if (checked.outcome.accepted) {
       CheckReading(entry, checked);

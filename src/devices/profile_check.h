@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "profiles/json_loader.h"
-#include "profiles/load_observer.h"
+#include "devices/led_entry.h"
 #include "variables/variable_datum.h"
 
 struct CheckedEntry {

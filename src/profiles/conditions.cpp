@@ -2,8 +2,6 @@
 // reference-and-value pairs.
 #include "profiles/conditions.h"
 
-#include "profiles/load_observer.h"
-
 #include <charconv>
 #include <system_error>
 #include <utility>
@@ -17,10 +15,16 @@ const rapidjson::Value* FindMember(const rapidjson::Value& object, const char* n
   return member == object.MemberEnd() ? nullptr : &member->value;
 }
 
+// Where the pairs being read come from, and who hears of those passed over.
+struct Reading {
+  PairSource source;
+  LoadObserver* observer = nullptr;
+};
+
 // Tells the observer, if any, that a pair or a member gave no condition.
-void PassOver(const PairSource& source, std::string reference, std::string value, std::string reason) {
-  if (LoadObserver* observer = CurrentLoadObserver()) {
-    observer->PairPassedOver(PassedOverPair{source, std::move(reference), std::move(value), std::move(reason)});
+void PassOver(const Reading& at, std::string reference, std::string value, std::string reason) {
+  if (at.observer != nullptr) {
+    at.observer->PairPassedOver(PassedOverPair{at.source, std::move(reference), std::move(value), std::move(reason)});
   }
 }
 
@@ -33,36 +37,36 @@ std::string EmptyValueReason(const rapidjson::Value& value) {
   return "\"ConditionValue\" is an integer beyond 32 bits";
 }
 
-void SplitPairs(std::string reference, std::string value, std::vector<Condition>& out, const PairSource& source);
+void SplitPairs(std::string reference, std::string value, std::vector<Condition>& out, const Reading& at);
 
 // A "Condition" string and any "ConditionValue" both present: their pairs.
-void AddPairsOf(const rapidjson::Value& object, const PairSource& source, std::vector<Condition>& out) {
+void AddPairsOf(const rapidjson::Value& object, const Reading& at, std::vector<Condition>& out) {
   const rapidjson::Value* reference = FindMember(object, "Condition");
   const rapidjson::Value* value = FindMember(object, "ConditionValue");
   if (reference == nullptr) {
-    if (value != nullptr) PassOver(source, "", "", "\"ConditionValue\" without \"Condition\"");
-    else if (source.inList) PassOver(source, "", "", "element has no \"Condition\"");
+    if (value != nullptr) PassOver(at, "", "", "\"ConditionValue\" without \"Condition\"");
+    else if (at.source.inList) PassOver(at, "", "", "element has no \"Condition\"");
     return;
   }
   if (!reference->IsString()) {
-    PassOver(source, "", "", "\"Condition\" is not a string");
+    PassOver(at, "", "", "\"Condition\" is not a string");
     return;
   }
   std::string referenceText = reference->GetString();  // up to a \u0000, like the value
   if (value == nullptr) {
-    PassOver(source, referenceText, "", "\"Condition\" without \"ConditionValue\"");
+    PassOver(at, referenceText, "", "\"Condition\" without \"ConditionValue\"");
     return;
   }
   std::string valueText = ConditionValueText(*value);
   if (referenceText.empty()) {
-    PassOver(source, "", valueText, "\"Condition\" is empty");
+    PassOver(at, "", valueText, "\"Condition\" is empty");
     return;
   }
   if (valueText.empty()) {
-    PassOver(source, referenceText, "", EmptyValueReason(*value));
+    PassOver(at, referenceText, "", EmptyValueReason(*value));
     return;
   }
-  SplitPairs(std::move(referenceText), std::move(valueText), out, source);
+  SplitPairs(std::move(referenceText), std::move(valueText), out, at);
 }
 
 // Cuts the part before the first ';' and that ';' off the text; without a
@@ -76,21 +80,20 @@ std::string TakePart(std::string& text, bool& wasLast) {
   return part;
 }
 
-void AddCondition(std::string reference, std::string value, std::vector<Condition>& out, const PairSource& source) {
+void AddCondition(std::string reference, std::string value, std::vector<Condition>& out, const Reading& at) {
   std::string whyNot;
-  const bool observed = CurrentLoadObserver() != nullptr;
-  if (auto condition = MakeCondition(reference, value, observed ? &whyNot : nullptr)) {
+  if (auto condition = MakeCondition(reference, value, &whyNot)) {
     out.push_back(std::move(*condition));
-  } else if (observed) {
-    PassOver(source, std::move(reference), std::move(value), std::move(whyNot));
+  } else {
+    PassOver(at, std::move(reference), std::move(value), std::move(whyNot));
   }
 }
 
-void SplitPairs(std::string reference, std::string value, std::vector<Condition>& out, const PairSource& source) {
+void SplitPairs(std::string reference, std::string value, std::vector<Condition>& out, const Reading& at) {
   const bool walk = !reference.empty() && !value.empty() && reference.find(';') != std::string::npos &&
                     value.find(';') != std::string::npos;
   if (!walk) {
-    AddCondition(std::move(reference), std::move(value), out, source);
+    AddCondition(std::move(reference), std::move(value), out, at);
     return;
   }
   // Every round either stops or shortens both texts, so the walk ends.
@@ -99,14 +102,14 @@ void SplitPairs(std::string reference, std::string value, std::vector<Condition>
     bool valueWasLast = false;
     std::string referencePart = TakePart(reference, referenceWasLast);
     std::string valuePart = TakePart(value, valueWasLast);
-    AddCondition(std::move(referencePart), std::move(valuePart), out, source);
+    AddCondition(std::move(referencePart), std::move(valuePart), out, at);
     const bool ranOut = referenceWasLast || valueWasLast || reference.empty() || value.empty();
     if (ranOut || reference[0] == ';' || value[0] == ';') {
       // What the walk leaves unpaired: the rest of the side that did not run out.
       std::string restOfReference = referenceWasLast ? std::string() : reference;
       std::string restOfValue = valueWasLast ? std::string() : value;
       if (!restOfReference.empty() || !restOfValue.empty()) {
-        PassOver(source, std::move(restOfReference), std::move(restOfValue),
+        PassOver(at, std::move(restOfReference), std::move(restOfValue),
                  ranOut ? "no partner left: the other side ran out of ';' parts"
                         : "an empty ';' part ends the pairing");
       }
@@ -133,25 +136,25 @@ std::string ConditionValueText(const rapidjson::Value& value) {
 }
 
 void SplitConditionPairs(std::string reference, std::string value, std::vector<Condition>& out) {
-  SplitPairs(std::move(reference), std::move(value), out, PairSource{});
+  SplitPairs(std::move(reference), std::move(value), out, Reading{});
 }
 
-ParsedConditions ParseConditions(const rapidjson::Value& entry) {
+ParsedConditions ParseConditions(const rapidjson::Value& entry, LoadObserver* observer) {
   ParsedConditions parsed;
   if (!entry.IsObject()) return parsed;
 
-  AddPairsOf(entry, PairSource{}, parsed.conditions);
+  AddPairsOf(entry, Reading{PairSource{}, observer}, parsed.conditions);
 
   if (const rapidjson::Value* list = FindMember(entry, "Conditions"); list != nullptr) {
     if (list->IsArray()) {
       std::size_t element = 0;
       for (const rapidjson::Value& item : list->GetArray()) {
-        const PairSource source{true, element++};
-        if (item.IsObject()) AddPairsOf(item, source, parsed.conditions);
-        else PassOver(source, "", "", "element is not an object");
+        const Reading at{PairSource{true, element++}, observer};
+        if (item.IsObject()) AddPairsOf(item, at, parsed.conditions);
+        else PassOver(at, "", "", "element is not an object");
       }
     } else {
-      PassOver(PairSource{}, "", "", "\"Conditions\" is not an array");
+      PassOver(Reading{PairSource{}, observer}, "", "", "\"Conditions\" is not an array");
     }
   }
 

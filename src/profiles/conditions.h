@@ -8,6 +8,7 @@
 #include <rapidjson/document.h>
 
 #include "profiles/condition.h"
+#include "profiles/load_observer.h"
 
 struct ParsedConditions {
   std::vector<Condition> conditions;  // single form first, then "Conditions" in order
@@ -15,9 +16,10 @@ struct ParsedConditions {
 };
 
 // Reads the condition members of an LED entry. Members of the wrong type and
-// pairs that make no condition are passed over; an entry that is not an
-// object gives nothing.
-ParsedConditions ParseConditions(const rapidjson::Value& entry);
+// pairs that make no condition are passed over, and `observer`, when given,
+// is told each one with its reason; an entry that is not an object gives
+// nothing.
+ParsedConditions ParseConditions(const rapidjson::Value& entry, LoadObserver* observer);
 
 // Pairs the ";"-separated references with the ";"-separated value texts by
 // position and appends every pair that makes a condition.

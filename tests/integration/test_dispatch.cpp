@@ -20,7 +20,7 @@
 #include "app/bridge_app.h"
 #include "app/dispatch.h"
 #include "platform/module_path.h"
-#include "profiles/load_observer.h"
+#include "devices/led_entry.h"
 #include "support/allocation_failure.h"
 #include "support/boxes.h"
 #include "support/marker_files.h"
@@ -148,6 +148,15 @@ TEST(AircraftProfileDir, IsTheFolderOfTheAircraftFileWithItsProfileFolder) {
   aircraftProfileDir.clear();
 }
 
+// The unit, with an observer of its loading that a test may set: it acts
+// in the middle of a reload.
+class ObservedUnit : public HidDevice {
+ public:
+  using HidDevice::HidDevice;
+  void LoadBindings(const rapidjson::Value& profile) override { HidDevice::LoadBindings(profile, observer); }
+  EntryObserver* observer = nullptr;
+};
+
 // A device named for this test alone, so that its profile and marker names
 // meet no other test run.
 class Reload : public UnitSession {
@@ -156,7 +165,7 @@ class Reload : public UnitSession {
     UnitSession::SetUp();
     name = "Test_" + pipe.name();
     global = platform::ModuleDirectory() + name + "_Config.json";
-    devices.push_back(std::make_unique<HidDevice>(1, 2, name, 4, 3));
+    devices.push_back(std::make_unique<ObservedUnit>(1, 2, name, 4, 3));
   }
   void TearDown() override {
     std::remove(global.c_str());
@@ -230,7 +239,7 @@ TEST_F(Reload, AWriteSideMarkerCausesOneGlobalReloadPerAppearance) {
 
 // Acts when the loading reaches one LED entry, before that entry's bindings
 // are built: a profile-checking observer that throws, or the simulator going.
-struct AtEntry : LoadObserver {
+struct AtEntry : EntryObserver {
   AtEntry(std::size_t index, std::function<void()> act) : index(index), act(std::move(act)) {}
   void EntryDecided(const EntryOutcome& outcome) override {
     if (outcome.index == index) act();
@@ -277,7 +286,7 @@ TEST_F(Reload, AFileThatGivesNoDocumentShowsWhyAndLeavesNoBinding) {
 // Once the link is gone every registration fails; the variables after that
 // point are not to blame, while one refused before it is.
 TEST_F(Reload, ALinkLostDuringTheRegistrationsBlamesOnlyTheVariablesRefusedBeforeIt) {
-  HidDevice& device = static_cast<HidDevice&>(*devices[0]);
+  ObservedUnit& device = static_cast<ObservedUnit&>(*devices[0]);
   std::ofstream(global) << Profile({Entry(At(1, 0), "a:BEFORE,Bool"), Entry(At(1, 1), "A:UP,Bool"),
                                     Entry(At(1, 2), "A:LOST,Bool"), Entry(At(1, 3), "A:AFTER,Bool"),
                                     Entry(At(2, 0), "a:AFTER,Bool")});
@@ -289,7 +298,7 @@ TEST_F(Reload, ALinkLostDuringTheRegistrationsBlamesOnlyTheVariablesRefusedBefor
     }
     ADD_FAILURE() << "the link was not lost";
   });
-  const ScopedLoadObserver observing(&loss);
+  device.observer = &loss;
   testing::internal::CaptureStderr();
   device.ReloadJson(false);
   const std::string boxes = testing::internal::GetCapturedStderr();
@@ -305,16 +314,15 @@ TEST_F(Reload, ALinkLostDuringTheRegistrationsBlamesOnlyTheVariablesRefusedBefor
 // its text and no reload line; what was built before it stays, and the next
 // reload starts clean.
 TEST_F(Reload, AFailureDuringTheLoadingShowsItsTextAndKeepsWhatWasBuilt) {
-  HidDevice& device = static_cast<HidDevice&>(*devices[0]);
+  ObservedUnit& device = static_cast<ObservedUnit&>(*devices[0]);
   std::ofstream(global) << "{\"SaveName\": \"Thrown\", \"LEDs\": [" << Entry(At(1, 0), "A:T1,Bool") << ", "
                         << Entry(At(1, 1), "A:T2,Bool") << ", " << Entry(At(1, 2), "A:T3,Bool") << "]}";
   AtEntry thrower(2, [] { throw std::runtime_error("the observer gave up"); });
   std::size_t from = Mark();
   testing::internal::CaptureStderr();
-  {
-    const ScopedLoadObserver observing(&thrower);
-    device.ReloadJson(false);
-  }
+  device.observer = &thrower;
+  device.ReloadJson(false);
+  device.observer = nullptr;
   const std::string boxes = testing::internal::GetCapturedStderr();
   if (kBoxesOnStderr) {
     EXPECT_EQ(boxes, "NimbraBridge|ReloadJson: the observer gave up\n");
@@ -336,14 +344,14 @@ TEST_F(Reload, AFailureDuringTheLoadingShowsItsTextAndKeepsWhatWasBuilt) {
 // The reload's one catch builds the box's texts; when that runs out of
 // memory too, nothing more may leave the reload.
 TEST_F(Reload, RunningOutOfMemoryWhileReportingAFailureLeavesTheReloadQuietly) {
-  HidDevice& device = static_cast<HidDevice&>(*devices[0]);
+  ObservedUnit& device = static_cast<ObservedUnit&>(*devices[0]);
   std::ofstream(global) << Profile({Entry(At(1, 0), "A:T1,Bool"), Entry(At(1, 1), "A:T2,Bool")});
   AtEntry thrower(1, [] {
     const std::runtime_error failure(std::string(64, 'x'));  // longer than any string kept in place
     testsupport::FailAllocation(1);
     throw failure;
   });
-  const ScopedLoadObserver observing(&thrower);
+  device.observer = &thrower;
   EXPECT_NO_THROW(device.ReloadJson(false));
   EXPECT_TRUE(testsupport::AllocationFailed());
   EXPECT_EQ(device.BindingCount(), 1u);

@@ -22,7 +22,7 @@ namespace {
 using CheckerAgrees = UnitSession;
 
 // What the bridge's own loader tells an observer, one line per decision.
-class Decisions : public LoadObserver {
+class Decisions : public EntryObserver {
  public:
   void PairPassedOver(const PassedOverPair& pair) override { lines.push_back("pair: " + pair.reason); }
   void EntryDecided(const EntryOutcome& entry) override {
@@ -83,10 +83,7 @@ TEST_F(CheckerAgrees, AcceptedEntriesAreTheBridgesBindings) {
     document.Parse(profiles[i].c_str());
     ApplyProfileSettings(document, device.languageKey, device.saveName);
     Decisions told;
-    {
-      ScopedLoadObserver observing(&told);
-      device.LoadBindings(document);
-    }
+    device.LoadBindings(document, &told);
     std::vector<std::string> checked;
     for (const CheckedEntry& entry : check.entries) {
       for (const PassedOverPair& pair : entry.pairsPassedOver) checked.push_back("pair: " + pair.reason);

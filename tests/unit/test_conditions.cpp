@@ -119,7 +119,7 @@ TEST(SplitConditionPairs, WithoutSeparatorsOnBothSidesThePairStaysWhole) {
 
 std::vector<Condition> Parse(const std::string& json, std::string* logic = nullptr) {
   rapidjson::Document document = Json(json);
-  ParsedConditions parsed = ParseConditions(document);
+  ParsedConditions parsed = ParseConditions(document, nullptr);
   if (logic != nullptr) *logic = parsed.logic;
   return parsed.conditions;
 }
@@ -204,7 +204,7 @@ TEST(ParseConditions, RepeatedKeysUseTheFirstAndNonObjectsGiveNothing) {
 
   for (const char* entry : {"[]", "null", "1", "\"A:X,feet\"", "true"}) {
     rapidjson::Document document = Json(entry);
-    ParsedConditions parsed = ParseConditions(document);
+    ParsedConditions parsed = ParseConditions(document, nullptr);
     EXPECT_TRUE(parsed.conditions.empty()) << entry;
     EXPECT_EQ(parsed.logic, "") << entry;
   }
