@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/profile_check.h"
+#include "profile_check.h"
 #include "profiles/profile_files.h"
 #include "support/unit_session.h"
 

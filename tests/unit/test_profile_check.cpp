@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/profile_check.h"
+#include "profile_check.h"
 #include "support/boxes.h"
 
 namespace {

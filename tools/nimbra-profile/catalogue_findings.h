@@ -6,7 +6,7 @@
 #pragma once
 
 #include "catalogue.h"
-#include "devices/profile_check.h"
+#include "profile_check.h"
 
 // Finding codes, for scripts reading the JSON report.
 inline constexpr const char* kUnknownVariable = "unknown-variable";

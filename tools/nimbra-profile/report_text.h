@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "devices/profile_check.h"
+#include "profile_check.h"
 
 const char* OperatorText(ComparisonOp op);
 const char* ValueTypeName(ValueType type);

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/profile_check.h"
+#include "profile_check.h"
 #include "profiles/evaluation.h"
 
 class WatchView {

@@ -2,7 +2,7 @@
 // (DeserializeJson, ApplyProfileSettings, ParseConditions through
 // DecideLedEntry, and the registry's datum rule) run under a load observer
 // that keeps what each step decided, instead of building bindings.
-#include "devices/profile_check.h"
+#include "profile_check.h"
 
 #include <algorithm>
 #include <cstdio>
