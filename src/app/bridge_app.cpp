@@ -27,8 +27,11 @@ bool OpenSimulator() {
 
 // Creates one device per supported unit, then opens them and adds their menus.
 void CreateDevices(const BridgeSettings& settings) {
-  deviceDescriptors.push_back({kSupportedUnitLastByteMaxBit, kSupportedUnitLastByteIndex, kSupportedUnitName,
-                               settings.unit.productId, settings.unit.vendorId});
+  deviceDescriptors.push_back({.lastByteMaxBit = kSupportedUnitLastByteMaxBit,
+                               .lastByteIndex = kSupportedUnitLastByteIndex,
+                               .name = kSupportedUnitName,
+                               .productId = settings.unit.productId,
+                               .vendorId = settings.unit.vendorId});
   for (const DeviceDescriptor& descriptor : deviceDescriptors) {
     devices.push_back(std::make_unique<HidDevice>(descriptor.vendorId, descriptor.productId, descriptor.name,
                                                   descriptor.lastByteIndex, descriptor.lastByteMaxBit, settings.unit));

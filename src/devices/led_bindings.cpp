@@ -20,7 +20,7 @@ void HidDevice::LoadBindings(const rapidjson::Value& profile, EntryObserver* obs
   const bool localVariables = LocalVariablesOn(profile);
   std::size_t index = 0;
   for (const rapidjson::Value& entry : leds->value.GetArray()) {
-    EntryOutcome outcome = DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, languageKey, observer);
+    EntryOutcome outcome = DecideLedEntry(entry, index++, {lastByteIndex, lastByteMaxBit}, languageKey, observer);
     if (observer != nullptr) observer->EntryDecided(outcome);
     AddBinding(std::move(outcome), localVariables);
   }

@@ -32,8 +32,10 @@ const char* ReadIndex(const rapidjson::Value& entry, const char* name, std::uint
 
 }  // namespace
 
-EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, std::uint32_t lastByteIndex,
-                            std::uint32_t lastByteMaxBit, const std::string& languageKey, LoadObserver* observer) {
+EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, const LedLimits& limits,
+                            const std::string& languageKey, LoadObserver* observer) {
+  const std::uint32_t lastByteIndex = limits.lastByteIndex;
+  const std::uint32_t lastByteMaxBit = limits.lastByteMaxBit;
   EntryOutcome outcome;
   outcome.index = index;
   if (!entry.IsObject()) {

@@ -10,6 +10,7 @@
 
 #include <rapidjson/document.h>
 
+#include "devices/supported_unit.h"
 #include "profiles/condition.h"
 #include "profiles/load_observer.h"
 
@@ -35,5 +36,5 @@ class EntryObserver : public LoadObserver {
 
 // `index` is the entry's place in "LEDs"; the limits are the device's.
 // `observer`, when given, is told each condition pair passed over.
-EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, std::uint32_t lastByteIndex,
-                            std::uint32_t lastByteMaxBit, const std::string& languageKey, LoadObserver* observer);
+EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, const LedLimits& limits,
+                            const std::string& languageKey, LoadObserver* observer);

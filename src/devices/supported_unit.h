@@ -36,3 +36,12 @@ inline constexpr char kSupportedUnitName[] = "Velk_Throttle";
 inline constexpr std::size_t kLedReportSize = 65;
 inline constexpr std::int32_t kSupportedUnitLastByteIndex = 4;
 inline constexpr std::int32_t kSupportedUnitLastByteMaxBit = 3;
+
+// The LED positions a device accepts: bytes 1 to lastByteIndex, and in that
+// last byte only bits 0 to lastByteMaxBit. Named fields, so that no caller
+// depends on an order of the two.
+struct LedLimits {
+  std::uint32_t lastByteIndex;
+  std::uint32_t lastByteMaxBit;
+};
+inline constexpr LedLimits kSupportedUnitLedLimits{kSupportedUnitLastByteIndex, kSupportedUnitLastByteMaxBit};

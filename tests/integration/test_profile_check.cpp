@@ -74,7 +74,7 @@ TEST_F(CheckerAgrees, AcceptedEntriesAreTheBridgesBindings) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("nimbra_check_" + std::to_string(i) + "_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".json");
     std::ofstream(path, std::ios::binary) << profiles[i];
-    const ProfileCheck check = CheckProfile(path.string(), 4, 3);
+    const ProfileCheck check = CheckProfile(path.string(), kSupportedUnitLedLimits);
     std::filesystem::remove(path);
     ASSERT_FALSE(check.failure) << check.failure->message;
 

@@ -36,8 +36,7 @@ class WatchScreen : public ::testing::Test {
     host_.Start();
     options_.bridgeFolder = BridgeFolder(dir_.string());
     options_.unitName = "Velk_Throttle";
-    options_.lastByteIndex = 4;
-    options_.lastByteMaxBit = 3;
+    options_.limits = kSupportedUnitLedLimits;
   }
 
   void TearDown() override {

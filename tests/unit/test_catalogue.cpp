@@ -19,7 +19,7 @@ namespace {
 ProfileCheck CheckText(const std::string& text, const std::string& name) {
   const auto path = std::filesystem::temp_directory_path() / ("nimbra_catalogue_" + name + ".json");
   std::ofstream(path, std::ios::binary) << text;
-  ProfileCheck check = CheckProfile(path.string(), 4, 3);
+  ProfileCheck check = CheckProfile(path.string(), kSupportedUnitLedLimits);
   std::filesystem::remove(path);
   AddCatalogueFindings(check, Catalogue::BuiltIn());
   return check;
@@ -97,7 +97,7 @@ TEST(CatalogueFindings, TheRepositorysOwnProfilesGetNoWarning) {
     profiles.push_back(file.path());
   }
   for (const auto& path : profiles) {
-    ProfileCheck check = CheckProfile(path.string(), 4, 3);
+    ProfileCheck check = CheckProfile(path.string(), kSupportedUnitLedLimits);
     AddCatalogueFindings(check, Catalogue::BuiltIn());
     EXPECT_EQ(check.Status(), 0) << path;
     for (const CheckedVariable& variable : check.variables) {

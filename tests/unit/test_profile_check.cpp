@@ -23,7 +23,7 @@ class ProfileCheckTest : public ::testing::Test {
     const auto path = std::filesystem::temp_directory_path() /
                       ("nimbra_profile_check_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".json");
     std::ofstream(path, std::ios::binary) << text;
-    ProfileCheck check = CheckProfile(path.string(), 4, 3);
+    ProfileCheck check = CheckProfile(path.string(), kSupportedUnitLedLimits);
     std::filesystem::remove(path);
     return check;
   }
@@ -144,7 +144,7 @@ TEST_F(ProfileCheckTest, LoadFailuresGoToTheCheckerNotToABox) {
     EXPECT_EQ(check.column, c.column) << c.text;
     EXPECT_EQ(check.Status(), 2);
   }
-  const ProfileCheck missing = CheckProfile("no/such/profile.json", 4, 3);
+  const ProfileCheck missing = CheckProfile("no/such/profile.json", kSupportedUnitLedLimits);
   ASSERT_TRUE(missing.failure);
   EXPECT_EQ(missing.failure->message, "JSON file 'no/such/profile.json' could not be opened.");
   EXPECT_EQ(missing.Status(), 2);

@@ -71,14 +71,14 @@ void WriteEntry(Writer& w, const CheckedEntry& entry) {
 
 }  // namespace
 
-std::string JsonReport(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit) {
+std::string JsonReport(const ProfileCheck& check, const LedLimits& limits) {
   rapidjson::StringBuffer buffer;
   Writer w(buffer);
   w.StartObject();
   Key(w, "file"), Text(w, check.path);
   Key(w, "status"), w.Int(check.Status());
-  Key(w, "lastByteIndex"), w.Uint(lastByteIndex);
-  Key(w, "lastByteMaxBit"), w.Uint(lastByteMaxBit);
+  Key(w, "lastByteIndex"), w.Uint(limits.lastByteIndex);
+  Key(w, "lastByteMaxBit"), w.Uint(limits.lastByteMaxBit);
   if (check.failure) {
     Key(w, "error"), w.StartObject();
     Key(w, "message"), Text(w, check.failure->message);

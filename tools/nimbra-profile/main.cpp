@@ -44,10 +44,6 @@ constexpr const char* kUsage =
     "file before the simulator reports one. Ends with 0 at Ctrl+C or the simulator's end, 1 when\n"
     "it cannot connect, 2 when the profile does not load.\n";
 
-// The supported unit's LED limits, as the bridge's device list gives them.
-constexpr auto kLastByteIndex = static_cast<std::uint32_t>(kSupportedUnitLastByteIndex);
-constexpr auto kLastByteMaxBit = static_cast<std::uint32_t>(kSupportedUnitLastByteMaxBit);
-
 int Which(int argc, char** argv) {
   std::string bridgeFolder = platform::ExecutableDirectory();
   std::vector<std::string> rest;
@@ -73,8 +69,7 @@ int RunWatch(int argc, char** argv) {
   WatchCommand command;
   command.options.bridgeFolder = platform::ExecutableDirectory();
   command.options.unitName = kSupportedUnitName;
-  command.options.lastByteIndex = kLastByteIndex;
-  command.options.lastByteMaxBit = kLastByteMaxBit;
+  command.options.limits = kSupportedUnitLedLimits;
   if (ParseWatch(argc, argv, command) != 0) {
     std::fputs(kUsage, stderr);
     return 2;
@@ -119,10 +114,10 @@ int main(int argc, char** argv) {
 
   int status = 0;
   for (const std::string& file : files) {
-    ProfileCheck result = CheckProfile(file, kLastByteIndex, kLastByteMaxBit);
+    ProfileCheck result = CheckProfile(file, kSupportedUnitLedLimits);
     AddCatalogueFindings(result, Catalogue::BuiltIn());
-    const std::string report = json ? JsonReport(result, kLastByteIndex, kLastByteMaxBit) + "\n"
-                                    : TextReport(result, kLastByteIndex, kLastByteMaxBit);
+    const std::string report = json ? JsonReport(result, kSupportedUnitLedLimits) + "\n"
+                                    : TextReport(result, kSupportedUnitLedLimits);
     std::fwrite(report.data(), 1, report.size(), stdout);
     status = std::max(status, result.Status());
   }

@@ -153,7 +153,7 @@ int ProfileCheck::Status() const {
   return 0;
 }
 
-ProfileCheck CheckProfile(const std::string& path, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit) {
+ProfileCheck CheckProfile(const std::string& path, const LedLimits& limits) {
   ProfileCheck check;
   check.path = path;
   Recorder recorder;
@@ -178,7 +178,7 @@ ProfileCheck CheckProfile(const std::string& path, std::uint32_t lastByteIndex, 
   for (const rapidjson::Value& entry : (*profile)["LEDs"].GetArray()) {
     recorder.pairs.clear();
     CheckedEntry checked;
-    checked.outcome = DecideLedEntry(entry, index++, lastByteIndex, lastByteMaxBit, check.languageKey, &recorder);
+    checked.outcome = DecideLedEntry(entry, index++, limits, check.languageKey, &recorder);
     checked.pairsPassedOver = std::move(recorder.pairs);
     if (checked.outcome.accepted) {
       CheckReading(entry, checked);

@@ -65,4 +65,4 @@ struct ProfileCheck {
 };
 
 // Checks the profile at `path` for a device with these limits.
-ProfileCheck CheckProfile(const std::string& path, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit);
+ProfileCheck CheckProfile(const std::string& path, const LedLimits& limits);

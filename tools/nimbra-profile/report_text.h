@@ -15,9 +15,9 @@ std::string SourceText(const PairSource& source);
 const char* DatumTypeName(const VariableDatum& datum);
 
 // The checker's text report of one file.
-std::string TextReport(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit);
+std::string TextReport(const ProfileCheck& check, const LedLimits& limits);
 // The same as one JSON object.
-std::string JsonReport(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit);
+std::string JsonReport(const ProfileCheck& check, const LedLimits& limits);
 
 // What `which` prints for `aircraft` (null: no aircraft reported yet), the
 // bridge lying in `bridgeFolder` (with its trailing separator) and the unit

@@ -27,7 +27,7 @@ std::string PairLine(const PassedOverPair& pair) {
 
 // The unit's grid as the unit shows it: bytes 1 up, bits 0 to 7 across;
 // '#' a bound LED, '2' one bound by more entries, '.' a free one.
-std::string Grid(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit) {
+std::string Grid(const ProfileCheck& check, const LedLimits& limits) {
   std::set<std::pair<std::uint32_t, std::uint32_t>> bound;
   std::set<std::pair<std::uint32_t, std::uint32_t>> twice;
   for (const DuplicatePosition& duplicate : check.duplicates) twice.insert({duplicate.byteIndex, duplicate.bitIndex});
@@ -35,9 +35,9 @@ std::string Grid(const ProfileCheck& check, std::uint32_t lastByteIndex, std::ui
     if (entry.outcome.accepted && !entry.outcome.gate) bound.insert({entry.outcome.byteIndex, entry.outcome.bitIndex});
   }
   std::string grid = "  grid (# bound, 2 bound twice or more, . free):\n         bit 0 1 2 3 4 5 6 7\n";
-  for (std::uint32_t byte = 1; byte <= lastByteIndex; ++byte) {
+  for (std::uint32_t byte = 1; byte <= limits.lastByteIndex; ++byte) {
     grid += "    byte " + std::to_string(byte) + "   ";
-    const std::uint32_t lastBit = byte == lastByteIndex ? lastByteMaxBit : 7;
+    const std::uint32_t lastBit = byte == limits.lastByteIndex ? limits.lastByteMaxBit : 7;
     for (std::uint32_t bit = 0; bit <= lastBit; ++bit) {
       grid += twice.count({byte, bit}) ? " 2" : bound.count({byte, bit}) ? " #" : " .";
     }
@@ -58,7 +58,7 @@ std::string FindingLines(const std::vector<Finding>& findings) {
 
 }  // namespace
 
-std::string TextReport(const ProfileCheck& check, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit) {
+std::string TextReport(const ProfileCheck& check, const LedLimits& limits) {
   std::string out = check.path + "\n";
   if (check.failure) {
     out += "  error: " + check.failure->message + "\n";
@@ -114,7 +114,7 @@ std::string TextReport(const ProfileCheck& check, std::uint32_t lastByteIndex, s
     for (std::size_t index : duplicate.entries) out.append(" ").append(std::to_string(index));
     out += ": while they disagree the LED flips and the report goes out at every refresh\n";
   }
-  out += Grid(check, lastByteIndex, lastByteMaxBit);
+  out += Grid(check, limits);
   out += check.Status() == 0 ? "  result: clean\n" : "  result: loads, with warnings\n";
   return out;
 }

@@ -39,10 +39,10 @@ int Watch(const WatchCommand& command) {
   // A named file that does not load ends the watch before it connects.
   if (!command.options.file.empty()) {
     const ProfileCheck check =
-        CheckProfile(command.options.file, command.options.lastByteIndex, command.options.lastByteMaxBit);
+        CheckProfile(command.options.file, command.options.limits);
     if (check.failure) {
       const std::string report =
-          TextReport(check, command.options.lastByteIndex, command.options.lastByteMaxBit);
+          TextReport(check, command.options.limits);
       std::fwrite(report.data(), 1, report.size(), stderr);
       return 2;
     }

@@ -23,7 +23,7 @@ void WatchSession::Load() {
                             options_.unitName);
     path = choice_->path;
   }
-  view_ = std::make_unique<WatchView>(path, options_.lastByteIndex, options_.lastByteMaxBit);
+  view_ = std::make_unique<WatchView>(path, options_.limits);
 }
 
 void WatchSession::Dispatch(SIMCONNECT_RECV* data, DWORD size, void* context) {

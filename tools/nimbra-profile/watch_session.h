@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/supported_unit.h"
 #include "profile_choice.h"
 #include "simlink/simconnect.h"
 #include "watch_view.h"
@@ -23,8 +24,7 @@ struct WatchOptions {
   std::string file;          // empty: the profile the bridge would load
   std::optional<std::string> aircraft;  // the aircraft file to start from, as the simulator reports it
   std::string bridgeFolder;  // where the bridge lies, with its trailing separator
-  std::uint32_t lastByteIndex = 0;  // the unit's limits
-  std::uint32_t lastByteMaxBit = 0;
+  LedLimits limits = kSupportedUnitLedLimits;
   std::string unitName;
 };
 

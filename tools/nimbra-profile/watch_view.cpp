@@ -36,8 +36,7 @@ std::string ValueText(double value) {
   return std::string(text, result.ptr);
 }
 
-WatchView::WatchView(const std::string& path, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit)
-    : check_(CheckProfile(path, lastByteIndex, lastByteMaxBit)) {
+WatchView::WatchView(const std::string& path, const LedLimits& limits) : check_(CheckProfile(path, limits)) {
   if (!loaded()) return;
   // As the bridge binds them: each accepted entry's set takes its variables;
   // of several gates only the last one stays.

@@ -23,7 +23,7 @@ class WatchView {
   // Reads the profile at `path` for a device with these limits and, when it
   // loads, registers the variables of its accepted entries over the open
   // simulator connection. They are given back when the view goes.
-  WatchView(const std::string& path, std::uint32_t lastByteIndex, std::uint32_t lastByteMaxBit);
+  WatchView(const std::string& path, const LedLimits& limits);
   WatchView(const WatchView&) = delete;
   WatchView& operator=(const WatchView&) = delete;
 
