@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "variables/value_type.h"
+
 enum class ComparisonOp : std::int32_t {
   Equal = 1,
   NotEqual = 2,
@@ -13,13 +15,6 @@ enum class ComparisonOp : std::int32_t {
   GreaterOrEqual = 4,
   Less = 5,
   LessOrEqual = 6,
-};
-
-enum class ValueType : std::int32_t {
-  Bool = 1,
-  Number = 2,
-  Char = 3,
-  String = 4,
 };
 
 struct Condition {

@@ -2,7 +2,7 @@
 // the checker can apply it without a simulator.
 #include "variables/variable_datum.h"
 
-#include "profiles/condition.h"
+#include "variables/value_type.h"
 
 bool IsLocalReference(const std::string& reference) { return reference.compare(0, 2, "L:") == 0; }
 

@@ -13,6 +13,7 @@
 #include "app/report_message.h"
 #include "simlink/link_lost.h"
 #include "simlink/simconnect.h"
+#include "variables/value_type.h"
 #include "variables/variable_datum.h"
 
 namespace {
