@@ -29,8 +29,9 @@ void HidDevice::LoadBindings(const rapidjson::Value& profile, EntryObserver* obs
 void HidDevice::AddBinding(EntryOutcome entry, bool localVariables) {
   if (!entry.accepted) return;
   if (entry.gate) {
-    // The old gate gives its variables back before the new one takes its own,
-    // so a variable both use is registered afresh.
+    // Each gate replaces the one before it (GateAfter). The old gate gives
+    // its variables back before the new one takes its own, so a variable
+    // both use is registered afresh.
     gateBinding.reset();
     auto set = std::make_unique<ConditionSet>(std::move(entry.text), std::move(entry.conditions), entry.isOr,
                                               localVariables);

@@ -32,6 +32,11 @@ const char* ReadIndex(const rapidjson::Value& entry, const char* name, std::uint
 
 }  // namespace
 
+std::optional<std::size_t> GateAfter(const EntryOutcome& outcome, std::optional<std::size_t> gateBefore) {
+  if (outcome.accepted && outcome.gate) return outcome.index;
+  return gateBefore;
+}
+
 EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, const LedLimits& limits,
                             const std::string& languageKey, LoadObserver* observer) {
   const std::uint32_t lastByteIndex = limits.lastByteIndex;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ class EntryObserver : public LoadObserver {
  public:
   virtual void EntryDecided(const EntryOutcome&) {}
 };
+
+// The entry whose gate a device keeps after `outcome`, given the one it kept
+// before: an accepted gate entry replaces any gate before it, so the last
+// one stands; any other outcome leaves the gate as it was.
+std::optional<std::size_t> GateAfter(const EntryOutcome& outcome, std::optional<std::size_t> gateBefore);
 
 // `index` is the entry's place in "LEDs"; the limits are the device's.
 // `observer`, when given, is told each condition pair passed over.

@@ -122,6 +122,50 @@ TEST_F(ProfileCheckTest, WarningsOnWhatLoads) {
   EXPECT_EQ(check.Status(), 1);
 }
 
+// The logic warning follows the bridge's reading: only the texts the bridge
+// reads as any-of, and those that say all-of outright, pass without a word.
+TEST_F(ProfileCheckTest, LogicTextsWarnWhenTheBridgeReadsAllOfUnasked) {
+  const struct {
+    const char* logic;  // the member's JSON value
+    bool isOr;
+    const char* warning;  // empty: none
+  } cases[] = {
+      {R"("OR")", true, ""},
+      {R"("||")", true, ""},
+      {R"("AND")", false, ""},
+      {R"("&&")", false, ""},
+      {R"("or")", false, R"("ConditionLogic" "or" means all-of; only "OR" or "||" select any-of)"},
+      {R"(" OR")", false, R"("ConditionLogic" " OR" means all-of; only "OR" or "||" select any-of)"},
+      {R"("")", false, R"("ConditionLogic" "" means all-of; only "OR" or "||" select any-of)"},
+      {"1", false, R"("ConditionLogic" is not a string: all conditions must hold)"},
+  };
+  for (const auto& c : cases) {
+    const ProfileCheck check = CheckEntry(std::string(R"({"ByteIndex": 1, "BitIndex": 0, "Condition": "A:X,Bool",)"
+                                                      R"( "ConditionValue": 1, "ConditionLogic": )") +
+                                          c.logic + "}");
+    ASSERT_EQ(check.entries.size(), 1u);
+    EXPECT_EQ(check.entries[0].outcome.isOr, c.isOr) << c.logic;
+    const std::vector<std::string> expected =
+        *c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{};
+    EXPECT_EQ(check.entries[0].warnings, expected) << c.logic;
+  }
+}
+
+// Every accepted gate replaces the one before; a passed-over gate entry
+// replaces nothing.
+TEST_F(ProfileCheckTest, TheLastAcceptedGateStands) {
+  const std::string gate = R"({"ByteIndex": 0, "BitIndex": 0, "Condition": "A:G,Bool", "ConditionValue": 1})";
+  const std::string brokenGate = R"({"ByteIndex": 0, "BitIndex": 0})";
+  const ProfileCheck check = Check("{\"LEDs\": [" + gate + ", " + brokenGate + ", " + gate + ", " + gate + "]}");
+  ASSERT_EQ(check.entries.size(), 4u);
+  EXPECT_EQ(check.gateEntry, std::optional<std::size_t>(3));
+  EXPECT_EQ(check.entries[1].warnings, std::vector<std::string>{});
+  EXPECT_EQ(check.entries[2].warnings, std::vector<std::string>{"replaces the gate of entry 0"});
+  EXPECT_EQ(check.entries[3].warnings, std::vector<std::string>{"replaces the gate of entry 2"});
+  ASSERT_EQ(check.variables.size(), 1u);
+  EXPECT_EQ(check.variables[0].holders, 1u);  // only the standing gate holds it
+}
+
 TEST_F(ProfileCheckTest, LoadFailuresGoToTheCheckerNotToABox) {
   const struct {
     std::string text;

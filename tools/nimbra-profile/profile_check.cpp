@@ -49,9 +49,9 @@ void LocateOffset(const std::string& path, std::size_t offset, std::size_t* line
   *column = offset - lineStart + 1;
 }
 
-bool IsKnownLogic(const std::string& logic) {
-  return logic == "OR" || logic == "||" || logic == "AND" || logic == "&&";
-}
+// Texts that say all-of in so many words. The bridge reads every text but
+// the any-of ones as all-of; these are the ones an author surely meant so.
+bool SaysAllOf(const std::string& logic) { return logic == "AND" || logic == "&&"; }
 
 // Top-level members of the wrong type count as absent: worth a word.
 void CheckTopLevel(const rapidjson::Value& profile, std::vector<std::string>& warnings) {
@@ -91,7 +91,7 @@ void CheckReading(const rapidjson::Value& entry, CheckedEntry& checked) {
   if (logic != entry.MemberEnd()) {
     if (!logic->value.IsString()) {
       checked.warnings.push_back("\"ConditionLogic\" is not a string: all conditions must hold");
-    } else if (!IsKnownLogic(logic->value.GetString())) {
+    } else if (!checked.outcome.isOr && !SaysAllOf(logic->value.GetString())) {
       checked.warnings.push_back(std::string("\"ConditionLogic\" \"") + logic->value.GetString() +
                                  "\" means all-of; only \"OR\" or \"||\" select any-of");
     }
@@ -182,11 +182,10 @@ ProfileCheck CheckProfile(const std::string& path, const LedLimits& limits) {
     checked.pairsPassedOver = std::move(recorder.pairs);
     if (checked.outcome.accepted) {
       CheckReading(entry, checked);
-      if (checked.outcome.gate) {
-        if (check.gateEntry) {
-          checked.warnings.push_back("replaces the gate of entry " + std::to_string(*check.gateEntry));
-        }
-        check.gateEntry = checked.outcome.index;
+      const std::optional<std::size_t> gateBefore = check.gateEntry;
+      check.gateEntry = GateAfter(checked.outcome, gateBefore);
+      if (gateBefore && check.gateEntry != gateBefore) {
+        checked.warnings.push_back("replaces the gate of entry " + std::to_string(*gateBefore));
       }
     }
     check.entries.push_back(std::move(checked));
