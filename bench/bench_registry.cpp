@@ -34,7 +34,7 @@ void BM_AcquireRelease500(benchmark::State& state) {
   for (int v = 0; v < 500; ++v) {
     const std::string reference =
         v % 2 == 0 ? "A:LIGHT STATE:" + std::to_string(v) + ",Bool" : "A:ENGINE VALUE:" + std::to_string(v) + ",percent";
-    conditions.push_back(*MakeCondition(reference, "1"));
+    conditions.push_back(MakeCondition(reference, "1").condition);
   }
 
   VariableRegistry registry;

@@ -59,12 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(op >= ComparisonOp::Equal && op <= ComparisonOp::LessOrEqual);
   Require(rest.size() <= value.size() && value.compare(value.size() - rest.size(), rest.size(), rest) == 0);
 
-  std::string whyNot;
-  const std::optional<Condition> made = MakeCondition(reference, value, &whyNot);
-  if (made) {
-    CheckCondition(*made, data, size);
+  const MadeCondition made = MakeCondition(reference, value);
+  if (made.made) {
+    Require(made.whyNot.empty());
+    CheckCondition(made.condition, data, size);
   } else {
-    Require(!whyNot.empty());
+    Require(!made.whyNot.empty());
   }
 
   rapidjson::Document entry;

@@ -20,14 +20,19 @@ const rapidjson::Value* Member(const rapidjson::Value& object, const char* name)
   return member == object.MemberEnd() ? nullptr : &member->value;
 }
 
+struct IndexReading {
+  bool read = false;
+  std::string whyNot;  // set when not read
+  std::uint32_t value = 0;
+};
+
 // A non-negative integer that fits in 32 bits and is written without a
-// fraction part; otherwise the reason why not.
-const char* ReadIndex(const rapidjson::Value& entry, const char* name, std::uint32_t* index) {
+// fraction part.
+IndexReading ReadIndex(const rapidjson::Value& entry, const char* name) {
   const rapidjson::Value* value = Member(entry, name);
-  if (value == nullptr) return "missing";
-  if (!value->IsUint()) return "not an unsigned integer";
-  *index = value->GetUint();
-  return nullptr;
+  if (value == nullptr) return IndexReading{false, std::string("\"") + name + "\" missing", 0};
+  if (!value->IsUint()) return IndexReading{false, std::string("\"") + name + "\" not an unsigned integer", 0};
+  return IndexReading{true, std::string(), value->GetUint()};
 }
 
 }  // namespace
@@ -44,43 +49,45 @@ EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, co
   EntryOutcome outcome;
   outcome.index = index;
   if (!entry.IsObject()) {
-    outcome.reason = "not an object";
+    outcome.whyNot = "not an object";
     return outcome;
   }
   ParsedConditions parsed = ParseConditions(entry, observer);
   outcome.conditions = std::move(parsed.conditions);
   outcome.isOr = IsOrLogic(parsed.logic);
   if (outcome.conditions.empty()) {
-    outcome.reason = "no condition";
+    outcome.whyNot = "no condition";
     return outcome;
   }
 
   const std::uint32_t byteLimit = std::min(lastByteIndex, kLastReportByte);
-  std::uint32_t byteIndex = 0;
-  std::uint32_t bitIndex = 0;
-  if (const char* why = ReadIndex(entry, "ByteIndex", &byteIndex)) {
-    outcome.reason = std::string("\"ByteIndex\" ") + why;
+  const IndexReading byte = ReadIndex(entry, "ByteIndex");
+  if (!byte.read) {
+    outcome.whyNot = byte.whyNot;
     return outcome;
   }
+  const std::uint32_t byteIndex = byte.value;
   if (byteIndex > byteLimit) {
-    outcome.reason = "\"ByteIndex\" " + std::to_string(byteIndex) + " is above " + std::to_string(byteLimit);
+    outcome.whyNot = "\"ByteIndex\" " + std::to_string(byteIndex) + " is above " + std::to_string(byteLimit);
     return outcome;
   }
-  if (const char* why = ReadIndex(entry, "BitIndex", &bitIndex)) {
-    outcome.reason = std::string("\"BitIndex\" ") + why;
+  const IndexReading bit = ReadIndex(entry, "BitIndex");
+  if (!bit.read) {
+    outcome.whyNot = bit.whyNot;
     return outcome;
   }
+  const std::uint32_t bitIndex = bit.value;
   if (bitIndex > 7) {
-    outcome.reason = "\"BitIndex\" " + std::to_string(bitIndex) + " is above 7";
+    outcome.whyNot = "\"BitIndex\" " + std::to_string(bitIndex) + " is above 7";
     return outcome;
   }
   if (byteIndex == lastByteIndex && bitIndex > lastByteMaxBit) {
-    outcome.reason = "\"BitIndex\" " + std::to_string(bitIndex) + " is above " + std::to_string(lastByteMaxBit) +
+    outcome.whyNot = "\"BitIndex\" " + std::to_string(bitIndex) + " is above " + std::to_string(lastByteMaxBit) +
                      " in byte " + std::to_string(byteIndex);
     return outcome;
   }
   if (byteIndex == 0 && bitIndex != 0) {
-    outcome.reason = "byte 0 holds only the gate, at bit 0";
+    outcome.whyNot = "byte 0 holds only the gate, at bit 0";
     return outcome;
   }
 

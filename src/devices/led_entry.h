@@ -15,14 +15,14 @@
 #include "profiles/condition.h"
 #include "profiles/load_observer.h"
 
-// What an LED entry became. `reason` is empty for an accepted entry.
+// What an LED entry became.
 struct EntryOutcome {
   std::size_t index = 0;  // position in "LEDs"
   bool accepted = false;
+  std::string whyNot;     // set when not accepted
   bool gate = false;
   std::uint32_t byteIndex = 0;  // set when accepted
   std::uint32_t bitIndex = 0;
-  std::string reason;
   std::vector<Condition> conditions;  // as read, accepted or not
   bool isOr = false;
   std::string text;                   // the description read, if any

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
+#include <utility>
 
 #include "platform/c_locale.h"
 
@@ -73,11 +75,8 @@ ComparisonOp ParseComparison(std::string& value) {
   return ComparisonOp::Equal;
 }
 
-std::optional<Condition> MakeCondition(std::string reference, std::string value, std::string* whyNot) {
-  auto fail = [whyNot](const char* reason) -> std::optional<Condition> {
-    if (whyNot != nullptr) *whyNot = reason;
-    return std::nullopt;
-  };
+MadeCondition MakeCondition(std::string reference, std::string value) {
+  auto fail = [](const char* whyNot) { return MadeCondition{false, whyNot, Condition{}}; };
   if (reference.empty()) return fail("empty reference");
   if (value.empty()) return fail("empty value text");
 
@@ -117,5 +116,5 @@ std::optional<Condition> MakeCondition(std::string reference, std::string value,
     condition.expectedNumber = *expected;
   }
   condition.reference = std::move(reference);
-  return condition;
+  return MadeCondition{true, std::string(), std::move(condition)};
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "variables/value_type.h"
@@ -29,6 +28,12 @@ struct Condition {
 // Removes the operator from the front of `value` and returns it.
 ComparisonOp ParseComparison(std::string& value);
 
-// Turns a reference and a value text into a condition, or nothing; then
-// `whyNot`, when given, receives the rule the pair broke.
-std::optional<Condition> MakeCondition(std::string reference, std::string value, std::string* whyNot = nullptr);
+// A reference and a value text made into a condition, or the rule the pair
+// broke.
+struct MadeCondition {
+  bool made = false;
+  std::string whyNot;   // set when not made
+  Condition condition;  // set when made
+};
+
+MadeCondition MakeCondition(std::string reference, std::string value);

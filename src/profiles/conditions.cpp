@@ -22,9 +22,9 @@ struct Reading {
 };
 
 // Tells the observer, if any, that a pair or a member gave no condition.
-void PassOver(const Reading& at, std::string reference, std::string value, std::string reason) {
+void PassOver(const Reading& at, std::string reference, std::string value, std::string whyNot) {
   if (at.observer != nullptr) {
-    at.observer->PairPassedOver(PassedOverPair{at.source, std::move(reference), std::move(value), std::move(reason)});
+    at.observer->PairPassedOver(PassedOverPair{at.source, std::move(reference), std::move(value), std::move(whyNot)});
   }
 }
 
@@ -81,11 +81,11 @@ std::string TakePart(std::string& text, bool& wasLast) {
 }
 
 void AddCondition(std::string reference, std::string value, std::vector<Condition>& out, const Reading& at) {
-  std::string whyNot;
-  if (auto condition = MakeCondition(reference, value, &whyNot)) {
-    out.push_back(std::move(*condition));
+  MadeCondition made = MakeCondition(reference, value);
+  if (made.made) {
+    out.push_back(std::move(made.condition));
   } else {
-    PassOver(at, std::move(reference), std::move(value), std::move(whyNot));
+    PassOver(at, std::move(reference), std::move(value), std::move(made.whyNot));
   }
 }
 

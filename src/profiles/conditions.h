@@ -17,7 +17,7 @@ struct ParsedConditions {
 
 // Reads the condition members of an LED entry. Members of the wrong type and
 // pairs that make no condition are passed over, and `observer`, when given,
-// is told each one with its reason; an entry that is not an object gives
+// is told each one and why; an entry that is not an object gives
 // nothing.
 ParsedConditions ParseConditions(const rapidjson::Value& entry, LoadObserver* observer);
 

@@ -18,7 +18,7 @@ struct PassedOverPair {
   PairSource source;
   std::string reference;  // the reference text as it stood, may be empty
   std::string value;      // the value text as it stood, may be empty
-  std::string reason;
+  std::string whyNot;
 };
 
 class LoadObserver {

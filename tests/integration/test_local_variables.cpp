@@ -132,7 +132,7 @@ TEST_F(LocalVariables, AReloadToAProfileWithoutTheMemberGivesThemBack) {
 }
 
 TEST_F(LocalVariables, ASetWithoutTheMemberNeitherTakesNorGivesBackAnothersLocalVariable) {
-  const std::vector<Condition> conditions = {*MakeCondition("L:IT_CAUTION,Bool", "TRUE")};
+  const std::vector<Condition> conditions = {MakeCondition("L:IT_CAUTION,Bool", "TRUE").condition};
   auto on = std::make_unique<ConditionSet>("on", conditions, false, true);
   testing::internal::CaptureStderr();
   {
@@ -154,7 +154,7 @@ TEST_F(LocalVariables, ASetWithoutTheMemberNeitherTakesNorGivesBackAnothersLocal
 }
 
 TEST_F(LocalVariables, ABoolValueIsRoundedTowardZero) {
-  auto set = std::make_unique<ConditionSet>("", std::vector<Condition>{*MakeCondition("L:IT_CAUTION,Bool", "1")},
+  auto set = std::make_unique<ConditionSet>("", std::vector<Condition>{MakeCondition("L:IT_CAUTION,Bool", "1").condition},
                                             false, true);
   const SimVariable* variable = variableRegistry.FindVariable("L:IT_CAUTION,Bool");
   ASSERT_TRUE(variable && variable->intValue);
@@ -192,7 +192,7 @@ TEST_F(LocalVariables, NamesTheSimulatorCannotTakeAreRefused) {
   } cases[] = {{"L:,Bool", false}, {"L:" + std::string(300, 'X') + ",Bool", true}};
   for (const auto& c : cases) {
     testing::internal::CaptureStderr();
-    { ConditionSet set("", {*MakeCondition(c.reference, "1")}, false, true); }
+    { ConditionSet set("", {MakeCondition(c.reference, "1").condition}, false, true); }
     const std::string boxes = testing::internal::GetCapturedStderr();
     if (kBoxesOnStderr) {
       EXPECT_EQ(boxes, "NimbraBridge: Could not add condition variable '" + c.reference + "' to MSFS processing.\n");

@@ -24,9 +24,9 @@ using CheckerAgrees = UnitSession;
 // What the bridge's own loader tells an observer, one line per decision.
 class Decisions : public EntryObserver {
  public:
-  void PairPassedOver(const PassedOverPair& pair) override { lines.push_back("pair: " + pair.reason); }
+  void PairPassedOver(const PassedOverPair& pair) override { lines.push_back("pair: " + pair.whyNot); }
   void EntryDecided(const EntryOutcome& entry) override {
-    lines.push_back(std::to_string(entry.index) + ": " + (entry.accepted ? "accepted" : entry.reason));
+    lines.push_back(std::to_string(entry.index) + ": " + (entry.accepted ? "accepted" : entry.whyNot));
   }
   std::vector<std::string> lines;
 };
@@ -86,9 +86,9 @@ TEST_F(CheckerAgrees, AcceptedEntriesAreTheBridgesBindings) {
     device.LoadBindings(document, &told);
     std::vector<std::string> checked;
     for (const CheckedEntry& entry : check.entries) {
-      for (const PassedOverPair& pair : entry.pairsPassedOver) checked.push_back("pair: " + pair.reason);
+      for (const PassedOverPair& pair : entry.pairsPassedOver) checked.push_back("pair: " + pair.whyNot);
       const EntryOutcome& o = entry.outcome;
-      checked.push_back(std::to_string(o.index) + ": " + (o.accepted ? "accepted" : o.reason));
+      checked.push_back(std::to_string(o.index) + ": " + (o.accepted ? "accepted" : o.whyNot));
     }
     EXPECT_EQ(told.lines, checked);
 

@@ -30,9 +30,9 @@ namespace {
 using testsupport::kBoxesOnStderr;
 
 Condition Cond(const std::string& reference, const std::string& value) {
-  auto condition = MakeCondition(reference, value);
-  EXPECT_TRUE(condition.has_value()) << reference;
-  return condition.value_or(Condition{});
+  MadeCondition made = MakeCondition(reference, value);
+  EXPECT_TRUE(made.made) << reference << ": " << made.whyNot;
+  return made.condition;
 }
 
 // Hands received values and rejections to a registry as the bridge's

@@ -117,9 +117,9 @@ TEST(EvaluateConditionSet, EmptySetsHoldForBothLogics) {
 TEST(EvaluateConditionSet, UnregisteredConditionsAreFalse) {
   ASSERT_EQ(simHandle, nullptr);
   const std::vector<Condition> conditions = {
-      *MakeCondition("A:GEAR HANDLE POSITION,Bool", "==0"),
-      *MakeCondition("(L:MODE,Char", "A"),
-      *MakeCondition("A:ATC ID,String", "!="),
+      MakeCondition("A:GEAR HANDLE POSITION,Bool", "==0").condition,
+      MakeCondition("(L:MODE,Char", "A").condition,
+      MakeCondition("A:ATC ID,String", "!=").condition,
   };
   testing::internal::CaptureStderr();
   {

@@ -72,10 +72,10 @@ TEST(LocalVariableDatum, TheReferenceWithAndWithoutTheMember) {
 
 TEST(LocalVariableDatum, AReferenceWithoutACommaOrUnitsMakesNoCondition) {
   for (const char* reference : {"L:DEMO_CAUTION", "L:DEMO_CAUTION,", "L:DEMO_CAUTION, "}) {
-    EXPECT_FALSE(MakeCondition(reference, "TRUE").has_value()) << reference;
+    EXPECT_FALSE(MakeCondition(reference, "TRUE").made) << reference;
   }
   // Blanks go from every reference not beginning with "A:", so from local ones too.
-  EXPECT_EQ(MakeCondition("L:MY VAR, Bool", "TRUE")->reference, "L:MYVAR,Bool");
+  EXPECT_EQ(MakeCondition("L:MY VAR, Bool", "TRUE").condition.reference, "L:MYVAR,Bool");
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST_F(ProfileCheckTest, EachPassedOverEntryHasItsReason) {
     const ProfileCheck check = CheckEntry(c.entry);
     ASSERT_EQ(check.entries.size(), 1u) << c.entry;
     EXPECT_EQ(check.entries[0].outcome.accepted, c.reason.empty()) << c.entry;
-    EXPECT_EQ(check.entries[0].outcome.reason, c.reason) << c.entry;
+    EXPECT_EQ(check.entries[0].outcome.whyNot, c.reason) << c.entry;
     EXPECT_EQ(check.Status(), c.reason.empty() ? 0 : 1) << c.entry;
   }
 }
@@ -93,7 +93,7 @@ TEST_F(ProfileCheckTest, EachPassedOverConditionHasItsReason) {
     const auto& pairs = check.entries[0].pairsPassedOver;
     ASSERT_EQ(pairs.size(), 1u) << c.members;
     EXPECT_EQ(SourceOf(pairs[0]), c.source) << c.members;
-    EXPECT_EQ(pairs[0].reason, c.reason) << c.members;
+    EXPECT_EQ(pairs[0].whyNot, c.reason) << c.members;
     EXPECT_EQ(check.Status(), 1) << c.members;
   }
 }

@@ -56,13 +56,17 @@ TEST(ParseComparison, ReadsEveryOperatorAndLeavesTheRest) {
 }
 
 Condition Make(const std::string& reference, const std::string& value) {
-  auto condition = MakeCondition(reference, value);
-  EXPECT_TRUE(condition.has_value()) << reference << " / " << value;
-  return condition.value_or(Condition{});
+  MadeCondition made = MakeCondition(reference, value);
+  EXPECT_TRUE(made.made) << reference << " / " << value << ": " << made.whyNot;
+  EXPECT_EQ(made.whyNot, "") << reference << " / " << value;
+  return made.condition;
 }
 
+// No condition, and a reason for it.
 void ExpectNone(const std::string& reference, const std::string& value) {
-  EXPECT_FALSE(MakeCondition(reference, value).has_value()) << "'" << reference << "' / '" << value << "'";
+  const MadeCondition made = MakeCondition(reference, value);
+  EXPECT_FALSE(made.made) << "'" << reference << "' / '" << value << "'";
+  EXPECT_NE(made.whyNot, "") << "'" << reference << "' / '" << value << "'";
 }
 
 TEST(MakeCondition, BoolFromWordsAndNumbers) {

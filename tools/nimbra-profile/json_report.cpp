@@ -48,7 +48,7 @@ void WriteEntry(Writer& w, const CheckedEntry& entry) {
     Key(w, "logic"), w.String(outcome.isOr ? "any" : "all");
     Key(w, "text"), Text(w, outcome.text);
   } else {
-    Key(w, "reason"), Text(w, outcome.reason);
+    Key(w, "reason"), Text(w, outcome.whyNot);
   }
   Key(w, "conditions"), w.StartArray();
   for (const Condition& condition : outcome.conditions) WriteCondition(w, condition);
@@ -59,7 +59,7 @@ void WriteEntry(Writer& w, const CheckedEntry& entry) {
     Key(w, "source"), Text(w, SourceText(pair.source));
     Key(w, "reference"), Text(w, pair.reference);
     Key(w, "value"), Text(w, pair.value);
-    Key(w, "reason"), Text(w, pair.reason);
+    Key(w, "reason"), Text(w, pair.whyNot);
     w.EndObject();
   }
   w.EndArray();

@@ -18,7 +18,7 @@ std::string ConditionLine(const Condition& condition) {
 }
 
 std::string PairLine(const PassedOverPair& pair) {
-  std::string line = "      passed over (" + SourceText(pair.source) + "): " + pair.reason;
+  std::string line = "      passed over (" + SourceText(pair.source) + "): " + pair.whyNot;
   if (!pair.reference.empty() || !pair.value.empty()) {
     line += " [reference \"" + pair.reference + "\", value \"" + pair.value + "\"]";
   }
@@ -82,7 +82,7 @@ std::string TextReport(const ProfileCheck& check, const LedLimits& limits) {
       if (!outcome.text.empty()) out += ", text \"" + outcome.text + "\"";
       out += "\n";
     } else {
-      out += "passed over: " + outcome.reason + "\n";
+      out += "passed over: " + outcome.whyNot + "\n";
     }
     for (const Condition& condition : outcome.conditions) out += ConditionLine(condition);
     for (const PassedOverPair& pair : entry.pairsPassedOver) out += PairLine(pair);

@@ -104,7 +104,7 @@ std::vector<std::string> WatchView::Lines(bool colour) const {
   for (const CheckedEntry& checked : check_.entries) {
     const EntryOutcome& entry = checked.outcome;
     if (!entry.accepted) {
-      lines.push_back(console::Painted(EntryMark(entry.index) + "  passed over: " + entry.reason,
+      lines.push_back(console::Painted(EntryMark(entry.index) + "  passed over: " + entry.whyNot,
                                        console::kFaint, colour));
       continue;
     }
