@@ -13,7 +13,8 @@
 #include "platform/module_path.h"
 #include "catalogue_data.h"
 #include "catalogue_findings.h"
-#include "report_text.h"
+#include "check_reports.h"
+#include "which_report.h"
 #include "watch.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "platform/sleep.h"
 #include "platform/stop_request.h"
 #include "platform/terminal.h"
-#include "report_text.h"
+#include "check_reports.h"
 #include "watch_session.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "app/process_state.h"
 #include "colours.h"
 #include "profiles/profile_files.h"
-#include "report_text.h"
+#include "condition_wording.h"
 #include "variables/variable_registry.h"
 
 namespace {

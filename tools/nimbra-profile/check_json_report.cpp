@@ -3,7 +3,8 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include "report_text.h"
+#include "check_reports.h"
+#include "condition_wording.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <set>
 #include <utility>
 
-#include "report_text.h"
+#include "check_reports.h"
+#include "condition_wording.h"
 
 namespace {
 

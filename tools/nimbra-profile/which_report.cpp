@@ -2,7 +2,7 @@
 // for one reported aircraft, what it finds there and what it would load. It
 // runs the bridge's own lookup, so what it prints is what the bridge does.
 #include "profile_choice.h"
-#include "report_text.h"
+#include "which_report.h"
 
 namespace {
 

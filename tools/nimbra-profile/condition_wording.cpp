@@ -1,7 +1,7 @@
-// The words both reports use for the parts of a condition.
+// The words the checker's outputs use for the parts of a condition.
 #include <charconv>
 
-#include "report_text.h"
+#include "condition_wording.h"
 
 const char* OperatorText(ComparisonOp op) {
   switch (op) {
