@@ -23,7 +23,7 @@ constexpr DWORD kEventReloadBindings = kSupportedUnitTypeId + 1;
 constexpr DWORD kEventShowHideBindings = kSupportedUnitTypeId + 2;
 
 // The simulator's exception names by code; two of them end in a blank.
-constexpr const char* kExceptionNames[] = {
+constexpr const char* const kExceptionNames[] = {
     "SIMCONNECT_EXCEPTION_NONE",
     "SIMCONNECT_EXCEPTION_ERROR",
     "SIMCONNECT_EXCEPTION_SIZE_MISMATCH",

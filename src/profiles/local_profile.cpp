@@ -17,7 +17,7 @@ namespace {
 
 // The package folders below a root, Community ones first; a folder that does
 // not exist on this simulator is simply absent.
-constexpr const char* kPackageFolders[] = {"Community",       "Community2024", "Official\\OneStore",
+constexpr const char* const kPackageFolders[] = {"Community",       "Community2024", "Official\\OneStore",
                                            "Official\\Steam", "Official2024",  "Official2020"};
 
 using platform::EqualNoCase;
