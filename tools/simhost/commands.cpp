@@ -161,7 +161,7 @@ CommandRunner::Result CommandRunner::Execute(const std::string& line, std::strin
     return Result::Ok;
   }
   if (cmd == "event-id") {
-    std::uint32_t id, data = 0, group = SIMCONNECT_UNUSED;
+    std::uint32_t id, data = 0, group = wire::kUnused;
     if (w.size() < 2 || w.size() > 4 || !ParseU32(w[1], &id) || (w.size() > 2 && !ParseU32(w[2], &data)) ||
         (w.size() > 3 && !ParseU32(w[3], &group)))
       return usage("event-id ID [DATA [GROUP]]");
@@ -276,7 +276,7 @@ CommandRunner::Result CommandRunner::Execute(const std::string& line, std::strin
     std::uint32_t a = 0, b = 0, c = 0;
     Bytes bytes;
     if (kind == "event" && w.size() == 4 && ParseU32(w[2], &a) && ParseU32(w[3], &b)) {
-      bytes = BuildEvent(SIMCONNECT_UNUSED, a, b);
+      bytes = BuildEvent(wire::kUnused, a, b);
     } else if (kind == "filename" && w.size() == 4 && ParseU32(w[2], &a) && ParseHex(w[3])) {
       const Bytes name = *ParseHex(w[3]);
       bytes = BuildEventFilename(a, std::string(name.begin(), name.end()));
@@ -330,7 +330,7 @@ CommandRunner::Result CommandRunner::Execute(const std::string& line, std::strin
     std::optional<std::uint32_t> type;
     std::size_t typeArgs = 0;
     if (what == "open") {
-      type = kSendOpen;
+      type = wire::kOpen;
       typeArgs = 2;
     } else if (what == "message") {
       if (w.size() < 3 || !(type = ParseTypeName(w[2]))) return usage("wait message TYPE [MS]");
