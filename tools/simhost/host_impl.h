@@ -2,6 +2,7 @@
 // sim_host.cpp (the I/O thread, the lock and the connections), pump.cpp (the
 // values requests are due), flood.cpp (values as fast as the client reads)
 // and ticks.cpp (system events to their subscribers, the 6Hz/1sec ticks).
+// Each client's stream is cut by its Framer and kept by its Session.
 //
 // Locking: what callers may read (connection state, the messages, the
 // sessions, the values) is guarded by `mu`; the rest belongs to the I/O
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "connection.h"
+#include "framing.h"
 #include "listener.h"
 #include "sim_host.h"
 
@@ -38,8 +40,7 @@ struct SimHost::Impl {
     std::shared_ptr<Connection> connection;  // null once it ended
     std::size_t number = 0;                  // 1 for the first connection served
     Session session;
-    Bytes rx;
-    bool discarding = false;  // the stream could not be cut any more; it is closing
+    Framer framer;
   };
 
   // The flood's state: `on` and `writing` are read by callers too.
@@ -110,7 +111,6 @@ struct SimHost::Impl {
   void Activate(std::shared_ptr<Connection> connection);
   void OnEnd(Client& client, Connection* connection, const std::string& reason);
   void OnBytes(Client& client, const std::uint8_t* data, std::size_t size);
-  void RefuseStream(Client& client, Bytes rest, std::uint32_t messageSize);
   void Handle(Client& client, ClientMessage m);
   void Shutdown();
 

@@ -107,7 +107,7 @@ void SimHost::Impl::OnEnd(Client& client, Connection* connection, const std::str
   Show("client disconnected: " + reason);
   if (&client == current.get()) flood.writing = false;
   client.connection.reset();
-  client.rx.clear();
+  client.framer.Clear();
   live.erase(std::remove_if(live.begin(), live.end(), [&](const auto& c) { return c.get() == &client; }), live.end());
   {
     std::lock_guard<std::mutex> lock(mu);
@@ -123,41 +123,13 @@ void SimHost::Impl::OnEnd(Client& client, Connection* connection, const std::str
 
 // ---- Receiving (I/O thread) ----
 void SimHost::Impl::OnBytes(Client& client, const std::uint8_t* data, std::size_t size) {
-  if (client.discarding) return;
-  Bytes& rx = client.rx;
-  rx.insert(rx.end(), data, data + size);
-  std::size_t used = 0;
-  while (client.connection && rx.size() - used >= 4) {
-    std::uint32_t messageSize = ReadU32(rx.data() + used);
-    if (messageSize < kClientHeaderSize || messageSize > kMaxClientMessage) {
-      RefuseStream(client, Bytes(rx.begin() + used, rx.end()), messageSize);  // clears rx
-      return;
-    }
-    if (rx.size() - used < messageSize) break;
-    Bytes message(rx.begin() + used, rx.begin() + used + messageSize);
-    used += messageSize;
-    Handle(client, DecodeClientMessage(message));
+  client.framer.Append(data, size);
+  while (client.connection) {
+    std::optional<ClientMessage> m = client.framer.Next();
+    if (!m) break;
+    Handle(client, std::move(*m));
+    if (client.framer.Refused() && client.connection) client.connection->Close();
   }
-  if (client.connection) rx.erase(rx.begin(), rx.begin() + used);
-}
-
-// A size field that no message can have: the stream cannot be cut any more.
-void SimHost::Impl::RefuseStream(Client& client, Bytes rest, std::uint32_t messageSize) {
-  ClientMessage m;
-  if (rest.size() > 64) rest.resize(64);  // enough to see what it was
-  m.bytes = rest;
-  m.size = messageSize;
-  if (rest.size() >= 8) m.version = ReadU32(&rest[4]);
-  if (rest.size() >= 12) m.type = ReadU32(&rest[8]);
-  if (rest.size() >= 16) m.sendId = ReadU32(&rest[12]);
-  m.refused = true;
-  m.reason = "size field " + std::to_string(messageSize) +
-             (messageSize < kClientHeaderSize ? " is smaller than the header" : " is larger than any client message") +
-             "; closing the connection";
-  client.discarding = true;
-  client.rx.clear();
-  Handle(client, std::move(m));
-  if (client.connection) client.connection->Close();
 }
 
 void SimHost::Impl::Handle(Client& client, ClientMessage m) {
