@@ -1,123 +1,16 @@
+// The command language: one table of commands, their forms and handlers,
+// from which both the help and the usage errors are worded.
 #include "commands.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <cstdlib>
 #include <ostream>
 #include <random>
 #include <sstream>
 #include <thread>
 
+#include "show.h"
+#include "words.h"
+
 namespace simhost {
-namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-bool ParseU32(const std::string& text, std::uint32_t* out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  unsigned long long v = std::strtoull(text.c_str(), &end, 0);
-  if (errno || *end != '\0' || v > 0xFFFFFFFFull || text[0] == '-') return false;
-  *out = std::uint32_t(v);
-  return true;
-}
-
-bool ParseDouble(const std::string& text, double* out) {
-  if (text.empty()) return false;
-  std::string t = Lower(text);
-  if (t == "true" || t == "on") {
-    *out = 1;
-    return true;
-  }
-  if (t == "false" || t == "off") {
-    *out = 0;
-    return true;
-  }
-  char* end = nullptr;
-  *out = std::strtod(text.c_str(), &end);
-  return *end == '\0';
-}
-
-// The rest of the line after the first `words` words, without surrounding
-// blanks and one pair of surrounding quotes.
-std::string RestOfLine(const std::string& line, int words) {
-  std::size_t i = 0;
-  for (int w = 0; w < words; ++w) {
-    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
-    while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) ++i;
-  }
-  std::string rest = line.substr(i);
-  auto notSpace = [](unsigned char c) { return !std::isspace(c); };
-  rest.erase(rest.begin(), std::find_if(rest.begin(), rest.end(), notSpace));
-  rest.erase(std::find_if(rest.rbegin(), rest.rend(), notSpace).base(), rest.end());
-  if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = rest.substr(1, rest.size() - 2);
-  return rest;
-}
-
-std::string Hex(const Bytes& bytes, std::size_t limit) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
-    if (i) out += ' ';
-    out += digits[bytes[i] >> 4];
-    out += digits[bytes[i] & 15];
-  }
-  if (bytes.size() > limit) out += " ...";
-  return out;
-}
-
-}  // namespace
-
-std::vector<std::string> SplitWords(const std::string& line) {
-  std::vector<std::string> words;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
-    if (i >= line.size()) break;
-    std::string word;
-    if (line[i] == '"') {
-      std::size_t close = line.find('"', i + 1);
-      if (close == std::string::npos) close = line.size();
-      word = line.substr(i + 1, close - i - 1);
-      i = close + 1;
-    } else {
-      while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) word += line[i++];
-    }
-    words.push_back(word);
-  }
-  return words;
-}
-
-std::optional<Bytes> ParseHex(const std::string& text) {
-  Bytes out;
-  int pending = -1;
-  for (char c : text) {
-    if (std::isspace(static_cast<unsigned char>(c)) || c == ',') continue;
-    int v;
-    if (c >= '0' && c <= '9')
-      v = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      v = c - 'A' + 10;
-    else
-      return std::nullopt;
-    if (pending < 0) {
-      pending = v;
-    } else {
-      out.push_back(std::uint8_t(pending << 4 | v));
-      pending = -1;
-    }
-  }
-  if (pending >= 0) return std::nullopt;
-  return out;
-}
-
 
 // ---- The table ------------------------------------------------------------
 // A command is run by its name (or one of its names) without regard to case.
@@ -169,7 +62,6 @@ struct CommandRunner::Call {
     if (host().SendEvent(event, data) == 0) return Fail(name + ": the client has not subscribed to \"" + event + "\"");
     return Result::Ok;
   }
-  std::string ShowText(const std::string& what) const;
 
   static std::string Synopsis(const Command& c, const Form& f);
   static std::string UsageOf(const Command& c);
@@ -540,7 +432,7 @@ CommandRunner::Result CommandRunner::Call::Sleep() {
 
 CommandRunner::Result CommandRunner::Call::Show() {
   if (w.size() != 2) return Usage();
-  const std::string text = ShowText(Lower(w[1]));
+  const std::string text = ShowState(host(), Lower(w[1]));
   if (text.empty()) return Usage();
   runner.out_ << text;
   runner.out_.flush();
@@ -552,49 +444,6 @@ CommandRunner::Result CommandRunner::Call::Help() {
   runner.out_ << CommandHelp();
   runner.out_.flush();
   return Result::Ok;
-}
-
-std::string CommandRunner::Call::ShowText(const std::string& what) const {
-  std::ostringstream s;
-  if (what == "menu") {
-    s << RenderMenu(host().Menu()) << '\n';
-  } else if (what == "subscriptions") {
-    auto subs = host().Subscriptions();
-    if (subs.empty()) s << "subscriptions: none\n";
-    for (auto& [id, name] : subs) s << "subscription: event " << id << " \"" << name << "\"\n";
-  } else if (what == "definitions") {
-    auto defs = host().Definitions();
-    if (defs.empty()) s << "definitions: none\n";
-    for (auto& [id, datums] : defs) {
-      s << "definition " << id << ":\n";
-      for (const Datum& d : datums) {
-        auto value = host().Value(d.name, d.unit);
-        s << "  \"" << d.name << "\" in \"" << d.unit << "\", type " << d.type << ", value " << value.value_or(0.0)
-          << '\n';
-      }
-    }
-  } else if (what == "requests") {
-    auto reqs = host().Requests();
-    if (reqs.empty()) s << "requests: none\n";
-    for (auto& [id, r] : reqs)
-      s << "request " << id << ": definition " << r.defineId << ", object " << r.objectId << ", period " << r.period
-        << ", flags " << r.flags << '\n';
-  } else if (what == "texts") {
-    auto lines = host().TextLines();
-    if (lines.empty()) s << "texts: none\n";
-    for (const TextLine& t : lines) s << "text (type " << t.type << ", " << t.seconds << " s): " << t.text << '\n';
-  } else if (what == "flood") {
-    const FloodCounters flood = host().Flood();
-    s << "flood: " << (flood.on ? "on" : "off") << ", " << flood.valueMessages << " value messages, " << flood.bytes
-      << " bytes written\n";
-  } else if (what == "messages" || what == "refused") {
-    auto all = what == "messages" ? host().Messages() : host().Refused();
-    if (all.empty()) s << what << ": none\n";
-    for (std::size_t i = 0; i < all.size(); ++i)
-      s << i << " (connection " << all[i].connection << "): " << Describe(all[i]) << "\n    " << Hex(all[i].bytes, 48)
-        << '\n';
-  }
-  return s.str();
 }
 
 }  // namespace simhost

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim_host.h"
+#include "words.h"
 
 namespace simhost {
 
@@ -39,11 +40,5 @@ class CommandRunner {
   std::size_t cursor_ = 0;  // messages before this index were taken by waits
   std::optional<std::uint32_t> lastSendId_;
 };
-
-// Splits a line into words; "double quotes" keep blanks (no escapes, so
-// Windows paths stay as they are).
-std::vector<std::string> SplitWords(const std::string& line);
-// Hex digits to bytes, blanks and commas ignored; nullopt for odd or bad digits.
-std::optional<Bytes> ParseHex(const std::string& text);
 
 }  // namespace simhost
