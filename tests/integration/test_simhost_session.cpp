@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "due.h"
+#include "values_due.h"
 #include "session.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // as it reads them. One batch is in writing at a time and the next goes when
 // it completed, so the socket stays full while the host's own queue stays
 // small. The batch is built again only after what it holds may have changed.
-#include "due.h"
-#include "host_impl.h"
+#include "values_due.h"
+#include "sim_host_internal.h"
 
 namespace simhost {
 namespace {

@@ -1,7 +1,7 @@
 // The value pump: sends each client the value messages that are due and arms
 // one timer for the earliest that waits for its period.
-#include "due.h"
-#include "host_impl.h"
+#include "values_due.h"
+#include "sim_host_internal.h"
 
 namespace simhost {
 

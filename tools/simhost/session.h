@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "protocol.h"
-#include "values.h"
+#include "value_store.h"
 
 namespace simhost {
 

@@ -9,7 +9,7 @@
 #include <iostream>
 #include <system_error>
 
-#include "host_impl.h"
+#include "sim_host_internal.h"
 
 namespace simhost {
 namespace {

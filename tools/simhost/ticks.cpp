@@ -1,6 +1,6 @@
 // System events to the clients that subscribed to them, and the "6Hz" and
 // "1sec" ticks a running simulator sends on its own.
-#include "host_impl.h"
+#include "sim_host_internal.h"
 
 namespace simhost {
 

@@ -1,8 +1,9 @@
-// The inside of SimHost, shared by the files that each take one part of it:
-// sim_host.cpp (the I/O thread, the lock and the connections), pump.cpp (the
-// values requests are due), flood.cpp (values as fast as the client reads)
-// and ticks.cpp (system events to their subscribers, the 6Hz/1sec ticks).
-// Each client's stream is cut by its Framer and kept by its Session.
+// The inside of SimHost, for simhost's own files only. Each file takes one
+// part of it: sim_host.cpp (the I/O thread, the lock and the connections),
+// pump.cpp (the values requests are due), flood.cpp (values as fast as the
+// client reads) and ticks.cpp (system events to their subscribers, the
+// 6Hz/1sec ticks). Each client's stream is cut by its Framer and kept by its
+// Session.
 //
 // Locking: what callers may read (connection state, the messages, the
 // sessions, the values) is guarded by `mu`; the rest belongs to the I/O
@@ -24,7 +25,7 @@
 #include <vector>
 
 #include "connection.h"
-#include "framing.h"
+#include "framer.h"
 #include "listener.h"
 #include "sim_host.h"
 

@@ -1,5 +1,5 @@
 // The one rule for which value messages are due.
-#include "due.h"
+#include "values_due.h"
 
 namespace simhost {
 namespace {

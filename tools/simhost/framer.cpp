@@ -1,5 +1,5 @@
 // One client's stream, cut into messages.
-#include "framing.h"
+#include "framer.h"
 
 namespace simhost {
 namespace {

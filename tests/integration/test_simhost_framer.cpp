@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "framing.h"
+#include "framer.h"
 
 namespace {
 

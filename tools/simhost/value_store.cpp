@@ -1,6 +1,6 @@
 // The simulation variables' values kept by simhost, and the rule by which a
 // value counts as changed for a request with the CHANGED flag.
-#include "values.h"
+#include "value_store.h"
 
 #include <cctype>
 #include <cmath>
