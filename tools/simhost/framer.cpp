@@ -15,7 +15,7 @@ ClientMessage RefusedStream(Bytes rest, std::uint32_t messageSize) {
   if (rest.size() >= 16) m.sendId = ReadU32(&rest[12]);
   m.refused = true;
   m.reason = "size field " + std::to_string(messageSize) +
-             (messageSize < kClientHeaderSize ? " is smaller than the header" : " is larger than any client message") +
+             (messageSize < wire::kClientHeaderSize ? " is smaller than the header" : " is larger than any client message") +
              "; closing the connection";
   return m;
 }
@@ -31,7 +31,7 @@ std::optional<ClientMessage> Framer::Next() {
   if (refused_) return std::nullopt;
   if (rx_.size() - used_ >= 4) {
     const std::uint32_t messageSize = ReadU32(rx_.data() + used_);
-    if (messageSize < kClientHeaderSize || messageSize > kMaxClientMessage) {
+    if (messageSize < wire::kClientHeaderSize || messageSize > wire::kMaxClientMessage) {
       ClientMessage m = RefusedStream(Bytes(rx_.begin() + used_, rx_.end()), messageSize);
       refused_ = true;
       Clear();

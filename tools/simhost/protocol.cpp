@@ -145,7 +145,7 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
     m.decoded = std::monostate{};
     return m;
   };
-  if (b.size() < kClientHeaderSize) return refuse("shorter than the 16-byte header");
+  if (b.size() < wire::kClientHeaderSize) return refuse("shorter than the 16-byte header");
   m.size = ReadU32(&b[0]);
   m.version = ReadU32(&b[4]);
   m.type = ReadU32(&b[8]);
@@ -252,7 +252,7 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
 }
 
 std::string Describe(const ClientMessage& m) {
-  std::string head = m.bytes.size() >= kClientHeaderSize ? TypeName(m.type) + " #" + std::to_string(m.sendId)
+  std::string head = m.bytes.size() >= wire::kClientHeaderSize ? TypeName(m.type) + " #" + std::to_string(m.sendId)
                      : m.bytes.size() >= 12             ? TypeName(m.type)
                                                         : std::string("without header");
   if (m.refused) return "refused message " + head + " (" + std::to_string(m.bytes.size()) + " bytes): " + m.reason;

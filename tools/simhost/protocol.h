@@ -15,9 +15,6 @@ namespace simhost {
 
 using Bytes = std::vector<std::uint8_t>;
 
-using wire::kClientHeaderSize;
-using wire::kMaxClientMessage;
-
 // ---- Decoded client messages (one struct per message kind) ----------------
 struct OpenMsg {
   std::string applicationName;
