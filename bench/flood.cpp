@@ -40,6 +40,7 @@
 #include "child_process.h"
 #include "listener.h"
 #include "sim_host.h"
+#include "simlink/simconnect.h"
 
 namespace {
 

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--one-client") {
       options.severalClients = false;
     } else if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage << simhost::kCommandHelp;
+      std::cout << kUsage << simhost::CommandHelp();
       return 0;
     } else {
       std::cerr << "simhost: unknown argument " << arg << "\n" << kUsage;

@@ -40,7 +40,7 @@ void PutText(Bytes& out, std::size_t offset, std::size_t field, const std::strin
 Bytes Header(std::uint32_t size, std::uint32_t id) {
   Bytes out(size, 0);
   PutU32(out, 0, size);
-  PutU32(out, 4, kSendProtocolVersion);
+  PutU32(out, 4, wire::kClientVersion);
   PutU32(out, 8, id);
   return out;
 }
@@ -52,16 +52,16 @@ struct Kind {
 };
 
 constexpr Kind kKinds[] = {
-    {kSendOpen, "Open", 296},
-    {kSendAddToDataDefinition, "AddToDataDefinition", 544},
-    {kSendClearDataDefinition, "ClearDataDefinition", 20},
-    {kSendRequestDataOnSimObject, "RequestDataOnSimObject", 48},
-    {kSendSubscribeToSystemEvent, "SubscribeToSystemEvent", 276},
-    {kSendMenuAddItem, "MenuAddItem", 280},
-    {kSendMenuDeleteItem, "MenuDeleteItem", 20},
-    {kSendMenuAddSubItem, "MenuAddSubItem", 284},
-    {kSendMenuDeleteSubItem, "MenuDeleteSubItem", 24},
-    {kSendText, "Text", 0},
+    {wire::kOpen, "Open", 296},
+    {wire::kAddToDataDefinition, "AddToDataDefinition", 544},
+    {wire::kClearDataDefinition, "ClearDataDefinition", 20},
+    {wire::kRequestDataOnSimObject, "RequestDataOnSimObject", 48},
+    {wire::kSubscribeToSystemEvent, "SubscribeToSystemEvent", 276},
+    {wire::kMenuAddItem, "MenuAddItem", 280},
+    {wire::kMenuDeleteItem, "MenuDeleteItem", 20},
+    {wire::kMenuAddSubItem, "MenuAddSubItem", 284},
+    {wire::kMenuDeleteSubItem, "MenuDeleteSubItem", 24},
+    {wire::kText, "Text", 0},
 };
 
 const Kind* FindKind(std::uint32_t type) {
@@ -73,7 +73,7 @@ const Kind* FindKind(std::uint32_t type) {
 // Reads a 256-byte string field: the text, a zero, zeros to the end.
 bool ReadStringField(const Bytes& b, std::size_t offset, std::string* out, std::string* why) {
   const std::uint8_t* p = b.data() + offset;
-  const std::uint8_t* end = p + kStringFieldSize;
+  const std::uint8_t* end = p + wire::kStringFieldSize;
   const std::uint8_t* zero = std::find(p, end, 0);
   if (zero == end) {
     *why = "string field at offset " + std::to_string(offset) + " has no terminating zero";
@@ -145,7 +145,7 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
     m.decoded = std::monostate{};
     return m;
   };
-  if (b.size() < kClientHeaderSize) return refuse("shorter than the 16-byte header");
+  if (b.size() < wire::kClientHeaderSize) return refuse("shorter than the 16-byte header");
   m.size = ReadU32(&b[0]);
   m.version = ReadU32(&b[4]);
   m.type = ReadU32(&b[8]);
@@ -153,9 +153,9 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
   if (m.size != b.size()) return refuse("size field " + std::to_string(m.size) + " but " + std::to_string(b.size()) + " bytes");
   const Kind* kind = FindKind(m.type);
   if (!kind) return refuse("unknown type " + Hex(m.type));
-  if (m.version != kSendProtocolVersion) return refuse("version " + std::to_string(m.version) + ", expected 5");
+  if (m.version != wire::kClientVersion) return refuse("version " + std::to_string(m.version) + ", expected 5");
   std::uint64_t expected = kind->length;
-  if (m.type == kSendText) {
+  if (m.type == wire::kText) {
     if (b.size() < 32) return refuse("Text shorter than its 32-byte fixed part");
     expected = 32ull + ReadU32(&b[28]);
   }
@@ -166,7 +166,7 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
   const std::uint8_t* p = b.data();
   std::string why;
   switch (m.type) {
-    case kSendOpen: {
+    case wire::kOpen: {
       OpenMsg o;
       if (!ReadStringField(b, 16, &o.applicationName, &why)) return refuse(why);
       o.reserved272 = ReadU32(p + 272);
@@ -178,7 +178,7 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
       m.decoded = o;
       break;
     }
-    case kSendAddToDataDefinition: {
+    case wire::kAddToDataDefinition: {
       AddToDataDefinitionMsg a;
       a.defineId = ReadU32(p + 16);
       if (!ReadStringField(b, 20, &a.datumName, &why) || !ReadStringField(b, 276, &a.unitsName, &why))
@@ -189,10 +189,10 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
       m.decoded = a;
       break;
     }
-    case kSendClearDataDefinition:
+    case wire::kClearDataDefinition:
       m.decoded = ClearDataDefinitionMsg{ReadU32(p + 16)};
       break;
-    case kSendRequestDataOnSimObject: {
+    case wire::kRequestDataOnSimObject: {
       RequestDataMsg r;
       r.requestId = ReadU32(p + 16);
       r.defineId = ReadU32(p + 20);
@@ -205,14 +205,14 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
       m.decoded = r;
       break;
     }
-    case kSendSubscribeToSystemEvent: {
+    case wire::kSubscribeToSystemEvent: {
       SubscribeMsg s;
       s.eventId = ReadU32(p + 16);
       if (!ReadStringField(b, 20, &s.eventName, &why)) return refuse(why);
       m.decoded = s;
       break;
     }
-    case kSendMenuAddItem: {
+    case wire::kMenuAddItem: {
       MenuAddItemMsg a;
       if (!ReadStringField(b, 16, &a.text, &why)) return refuse(why);
       a.menuEventId = ReadU32(p + 272);
@@ -220,10 +220,10 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
       m.decoded = a;
       break;
     }
-    case kSendMenuDeleteItem:
+    case wire::kMenuDeleteItem:
       m.decoded = MenuDeleteItemMsg{ReadU32(p + 16)};
       break;
-    case kSendMenuAddSubItem: {
+    case wire::kMenuAddSubItem: {
       MenuAddSubItemMsg a;
       a.menuEventId = ReadU32(p + 16);
       if (!ReadStringField(b, 20, &a.text, &why)) return refuse(why);
@@ -232,10 +232,10 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
       m.decoded = a;
       break;
     }
-    case kSendMenuDeleteSubItem:
+    case wire::kMenuDeleteSubItem:
       m.decoded = MenuDeleteSubItemMsg{ReadU32(p + 16), ReadU32(p + 20)};
       break;
-    case kSendText: {
+    case wire::kText: {
       TextMsg t;
       t.textType = ReadU32(p + 16);
       t.seconds = ReadF32(p + 20);
@@ -252,7 +252,7 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
 }
 
 std::string Describe(const ClientMessage& m) {
-  std::string head = m.bytes.size() >= kClientHeaderSize ? TypeName(m.type) + " #" + std::to_string(m.sendId)
+  std::string head = m.bytes.size() >= wire::kClientHeaderSize ? TypeName(m.type) + " #" + std::to_string(m.sendId)
                      : m.bytes.size() >= 12             ? TypeName(m.type)
                                                         : std::string("without header");
   if (m.refused) return "refused message " + head + " (" + std::to_string(m.bytes.size()) + " bytes): " + m.reason;
@@ -266,7 +266,7 @@ std::string Describe(const ClientMessage& m) {
     std::string operator()(const AddToDataDefinitionMsg& a) const {
       return ": definition " + std::to_string(a.defineId) + ", " + Quote(a.datumName) + " in " + Quote(a.unitsName) +
              ", type " + std::to_string(a.datumType) + ", epsilon " + Float(a.epsilon) + ", datum id " +
-             (a.datumId == SIMCONNECT_UNUSED ? std::string("unused") : std::to_string(a.datumId));
+             (a.datumId == wire::kUnused ? std::string("unused") : std::to_string(a.datumId));
     }
     std::string operator()(const ClearDataDefinitionMsg& c) const {
       return ": definition " + std::to_string(c.defineId);
@@ -300,7 +300,7 @@ std::string Describe(const ClientMessage& m) {
 }
 
 Bytes BuildOpen() {
-  Bytes out = Header(sizeof(SIMCONNECT_RECV_OPEN), SIMCONNECT_RECV_ID_OPEN);
+  Bytes out = Header(wire::kRecvOpenSize, wire::kRecvOpen);
   PutText(out, 12, 255, "simhost");
   PutU32(out, 268, 11);     // application version major
   PutU32(out, 272, 0);      // minor
@@ -313,10 +313,10 @@ Bytes BuildOpen() {
   return out;
 }
 
-Bytes BuildQuit() { return Header(sizeof(SIMCONNECT_RECV_QUIT), SIMCONNECT_RECV_ID_QUIT); }
+Bytes BuildQuit() { return Header(wire::kRecvQuitSize, wire::kRecvQuit); }
 
 Bytes BuildException(std::uint32_t code, std::uint32_t sendId, std::uint32_t index) {
-  Bytes out = Header(sizeof(SIMCONNECT_RECV_EXCEPTION), SIMCONNECT_RECV_ID_EXCEPTION);
+  Bytes out = Header(wire::kRecvExceptionSize, wire::kRecvException);
   PutU32(out, 12, code);
   PutU32(out, 16, sendId);
   PutU32(out, 20, index);
@@ -324,7 +324,7 @@ Bytes BuildException(std::uint32_t code, std::uint32_t sendId, std::uint32_t ind
 }
 
 Bytes BuildEvent(std::uint32_t groupId, std::uint32_t eventId, std::uint32_t data) {
-  Bytes out = Header(sizeof(SIMCONNECT_RECV_EVENT), SIMCONNECT_RECV_ID_EVENT);
+  Bytes out = Header(wire::kRecvEventSize, wire::kRecvEvent);
   PutU32(out, 12, groupId);
   PutU32(out, 16, eventId);
   PutU32(out, 20, data);
@@ -332,8 +332,8 @@ Bytes BuildEvent(std::uint32_t groupId, std::uint32_t eventId, std::uint32_t dat
 }
 
 Bytes BuildEventFilename(std::uint32_t eventId, const std::string& fileName, std::uint32_t data) {
-  Bytes out = Header(sizeof(SIMCONNECT_RECV_EVENT_FILENAME), SIMCONNECT_RECV_ID_EVENT_FILENAME);
-  PutU32(out, 12, SIMCONNECT_UNUSED);
+  Bytes out = Header(wire::kRecvEventFilenameSize, wire::kRecvEventFilename);
+  PutU32(out, 12, wire::kUnused);
   PutU32(out, 16, eventId);
   PutU32(out, 20, data);
   PutText(out, 24, 260, fileName);
@@ -343,7 +343,7 @@ Bytes BuildEventFilename(std::uint32_t eventId, const std::string& fileName, std
 
 Bytes BuildSimObjectData(std::uint32_t requestId, std::uint32_t objectId, std::uint32_t defineId, std::uint32_t flags,
                          std::uint32_t defineCount, const Bytes& data) {
-  Bytes out = Header(std::uint32_t(kSimObjectDataOffset + data.size()), SIMCONNECT_RECV_ID_SIMOBJECT_DATA);
+  Bytes out = Header(std::uint32_t(wire::kSimObjectDataOffset + data.size()), wire::kRecvSimObjectData);
   PutU32(out, 12, requestId);
   PutU32(out, 16, objectId);
   PutU32(out, 20, defineId);
@@ -351,12 +351,12 @@ Bytes BuildSimObjectData(std::uint32_t requestId, std::uint32_t objectId, std::u
   PutU32(out, 28, 1);  // entry number
   PutU32(out, 32, 1);  // out of
   PutU32(out, 36, defineCount);
-  std::copy(data.begin(), data.end(), out.begin() + kSimObjectDataOffset);
+  std::copy(data.begin(), data.end(), out.begin() + wire::kSimObjectDataOffset);
   return out;
 }
 
 Bytes BuildSystemState(std::uint32_t requestId, std::uint32_t integer, float value, const std::string& text) {
-  Bytes out = Header(sizeof(SIMCONNECT_RECV_SYSTEM_STATE), SIMCONNECT_RECV_ID_SYSTEM_STATE);
+  Bytes out = Header(wire::kRecvSystemStateSize, wire::kRecvSystemState);
   PutU32(out, 12, requestId);
   PutU32(out, 16, integer);
   PutF32(out, 20, value);
@@ -371,13 +371,13 @@ Bytes EncodeDatum(std::uint32_t datumType, double value) {
   };
   Bytes out;
   switch (datumType) {
-    case SIMCONNECT_DATATYPE_INT32: {
+    case wire::kDataTypeInt32: {
       std::int32_t v = std::int32_t(clampTo(-2147483648.0, 2147483647.0));
       out.resize(4);
       PutU32(out, 0, std::uint32_t(v));
       break;
     }
-    case SIMCONNECT_DATATYPE_INT64: {
+    case wire::kDataTypeInt64: {
       // 2^63 itself does not fit; the largest double below it does.
       std::int64_t v = std::int64_t(clampTo(-9223372036854775808.0, 9223372036854774784.0));
       out.resize(8);
@@ -385,12 +385,12 @@ Bytes EncodeDatum(std::uint32_t datumType, double value) {
       PutU32(out, 4, std::uint32_t(std::uint64_t(v) >> 32));
       break;
     }
-    case SIMCONNECT_DATATYPE_FLOAT32: {
+    case wire::kDataTypeFloat32: {
       out.resize(4);
       PutF32(out, 0, float(value));
       break;
     }
-    case SIMCONNECT_DATATYPE_FLOAT64: {
+    case wire::kDataTypeFloat64: {
       std::uint64_t bits;
       std::memcpy(&bits, &value, 8);
       out.resize(8);
@@ -398,13 +398,13 @@ Bytes EncodeDatum(std::uint32_t datumType, double value) {
       PutU32(out, 4, std::uint32_t(bits >> 32));
       break;
     }
-    case SIMCONNECT_DATATYPE_STRING8: out.assign(8, 0); break;
-    case SIMCONNECT_DATATYPE_STRING32: out.assign(32, 0); break;
-    case SIMCONNECT_DATATYPE_STRING64: out.assign(64, 0); break;
-    case SIMCONNECT_DATATYPE_STRING128: out.assign(128, 0); break;
-    case SIMCONNECT_DATATYPE_STRING256: out.assign(256, 0); break;
-    case SIMCONNECT_DATATYPE_STRING260: out.assign(260, 0); break;
-    case SIMCONNECT_DATATYPE_STRINGV: out.assign(1, 0); break;
+    case wire::kDataTypeString8: out.assign(8, 0); break;
+    case wire::kDataTypeString32: out.assign(32, 0); break;
+    case wire::kDataTypeString64: out.assign(64, 0); break;
+    case wire::kDataTypeString128: out.assign(128, 0); break;
+    case wire::kDataTypeString256: out.assign(256, 0); break;
+    case wire::kDataTypeString260: out.assign(260, 0); break;
+    case wire::kDataTypeStringV: out.assign(1, 0); break;
     default: break;
   }
   return out;

@@ -9,16 +9,11 @@
 #include <variant>
 #include <vector>
 
-#include "simlink/simconnect.h"
+#include "wire.h"
 
 namespace simhost {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// Largest message a client can send: its whole send buffer.
-inline constexpr std::uint32_t kMaxClientMessage = 41088;
-// The client message header: size, version, type, send id.
-inline constexpr std::uint32_t kClientHeaderSize = 16;
 
 // ---- Decoded client messages (one struct per message kind) ----------------
 struct OpenMsg {
@@ -117,7 +112,7 @@ Bytes BuildSimObjectData(std::uint32_t requestId, std::uint32_t objectId, std::u
                          std::uint32_t defineCount, const Bytes& data);
 Bytes BuildSystemState(std::uint32_t requestId, std::uint32_t integer, float value, const std::string& text);
 
-// The bytes one datum of the given SIMCONNECT_DATATYPE takes in a data
+// The bytes one datum of the given data type (wire::kDataType...) takes in a data
 // message, for a numeric value; string types give their fixed size of zeros
 // (STRINGV one zero byte). Unknown types give nothing.
 Bytes EncodeDatum(std::uint32_t datumType, double value);

@@ -38,10 +38,9 @@
 #include <vector>
 
 #include "protocol.h"
+#include "session.h"
 
 namespace simhost {
-
-using Millis = std::chrono::milliseconds;
 
 struct Options {
   bool pipe = true;          // listen on the named pipe \\.\pipe\<pipeName>
@@ -55,43 +54,6 @@ struct Options {
   std::ostream* display = nullptr;
   bool quiet = false;        // leave out the per-message lines
   bool severalClients = false;  // serve connections side by side instead of one after another
-};
-
-struct MenuSubItem {
-  std::uint32_t id = 0;
-  std::string text;
-  std::uint32_t data = 0;
-};
-
-struct MenuItem {
-  std::uint32_t id = 0;
-  std::string text;
-  std::uint32_t data = 0;
-  bool added = true;  // false: sub-items arrived for an id that no MenuAddItem made
-  std::vector<MenuSubItem> subItems;
-};
-
-struct Datum {
-  std::string name;
-  std::string unit;
-  std::uint32_t type = 0;  // SIMCONNECT_DATATYPE
-  float epsilon = 0;
-  std::uint32_t datumId = 0;
-  std::uint32_t sendId = 0;  // of the AddToDataDefinition message
-};
-
-struct Request {
-  std::uint32_t requestId = 0, defineId = 0, objectId = 0, period = 0, flags = 0, origin = 0, interval = 0,
-                limit = 0;
-  std::uint32_t sendId = 0;
-};
-
-struct TextLine {
-  std::uint32_t type = 0;
-  float seconds = 0;
-  std::uint32_t eventId = 0;
-  std::string text;  // the data up to its first zero byte
-  std::uint32_t sendId = 0;
 };
 
 // What the flood has written, over every connection.
@@ -150,7 +112,7 @@ class SimHost {
   // were sent. Values, "AircraftLoaded", QUIT and closing the link go to every
   // client; the other commands to the current one.
   std::size_t SendEvent(const std::string& systemEventName, std::uint32_t data = 0);
-  bool SendEventId(std::uint32_t eventId, std::uint32_t data = 0, std::uint32_t groupId = SIMCONNECT_UNUSED);
+  bool SendEventId(std::uint32_t eventId, std::uint32_t data = 0, std::uint32_t groupId = wire::kUnused);
   // EVENT_FILENAME to the "AircraftLoaded" subscriber; false when none.
   bool SendAircraftLoaded(const std::string& windowsPath);
   // The user picked a menu (sub-)item: EVENT with group 0xFFFFFFFF, to the
