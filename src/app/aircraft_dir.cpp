@@ -3,12 +3,6 @@
 #include "app/aircraft_dir.h"
 
 #include "app/process_state.h"
+#include "profiles/local_profile.h"
 
-void SetAircraftProfileDir(const std::string& aircraftFile) {
-  const std::size_t separator = aircraftFile.rfind('\\');
-  if (separator == std::string::npos) {
-    aircraftProfileDir.clear();
-    return;
-  }
-  aircraftProfileDir = aircraftFile.substr(0, separator + 1) + "corvane_profiles\\";
-}
+void SetAircraftProfileDir(const std::string& aircraftFile) { aircraftProfileDir = AircraftProfileDirOf(aircraftFile); }

@@ -4,16 +4,37 @@
 #include <exception>
 #include <string>
 
+#include "app/process_state.h"
 #include "app/report_message.h"
 #include "devices/device.h"
+#include "platform/module_path.h"
 #include "profiles/json_loader.h"
 #include "profiles/profile_files.h"
+
+namespace {
+
+// The path of the device's profile, with the choice filled from the bridge's
+// state: the loaded aircraft, the executable's folder and the device's
+// package setting. `tryLocal` becomes false when the GLOBAL profile is taken.
+std::string BuildProfilePath(const Device& device, bool& tryLocal) {
+  ProfileQuery query;
+  query.deviceName = device.name;
+  query.aircraftProfileDir = aircraftProfileDir;
+  query.bridgeFolder = platform::ModuleDirectory();
+  query.tryLocal = tryLocal;
+  if (tryLocal) query.packageRoots = PackageRoots(device.packagesPath);
+  const ProfileChoice choice = ChooseProfile(query);
+  tryLocal = choice.local;
+  return choice.path;
+}
+
+}  // namespace
 
 void Device::ReloadJson(bool tryLocal) {
   try {
     ClearBindings();
     AllLedsOff();
-    const std::string path = BuildProfilePath(name, tryLocal, packagesPath);
+    const std::string path = BuildProfilePath(*this, tryLocal);
     const LoadedJson loaded = DeserializeJson(path);
     if (!loaded.document) {
       ReportMessage(loaded.failure.message, kDeserializeJsonCaption, true);

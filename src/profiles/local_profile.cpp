@@ -169,6 +169,12 @@ std::vector<std::string> AircraftKeys(const std::string& reportedFile) {
   return keys;
 }
 
+std::string AircraftProfileDirOf(const std::string& aircraftFile) {
+  const std::size_t separator = aircraftFile.rfind('\\');
+  if (separator == std::string::npos) return std::string();
+  return aircraftFile.substr(0, separator + 1) + kAircraftProfilesFolder + "\\";
+}
+
 std::string AircraftFolderOf(const std::string& aircraftProfileDir) {
   // The trailing separator says that the text holds folders only.
   const std::string tail = std::string(kAircraftProfilesFolder) + "\\";

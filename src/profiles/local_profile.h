@@ -22,6 +22,12 @@ inline constexpr char kAircraftProfilesFolder[] = "corvane_profiles";
 // could lead out of a folder (".", "..", a drive) are left out.
 std::vector<std::string> AircraftKeys(const std::string& reportedFile);
 
+// The aircraft's own profile folder, built from the path of its file as the
+// simulator reports it, byte for byte: the folder of the file with its
+// trailing backslash, then "corvane_profiles\". Only '\' separates folders;
+// a path without one gives an empty folder.
+std::string AircraftProfileDirOf(const std::string& aircraftFile);
+
 // The aircraft's folder (with its trailing backslash) out of its profile
 // folder; empty when the profile folder is empty or not one built from an
 // aircraft's path.

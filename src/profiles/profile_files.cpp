@@ -2,20 +2,23 @@
 // system boundary of each platform turns them into its own.
 #include "profiles/profile_files.h"
 
+std::string ProfileFileName(const std::string& deviceName) { return deviceName + kProfileFileEnding; }
 
-#include "app/process_state.h"
-#include "platform/module_path.h"
-#include "profiles/local_profile.h"
-
-std::string BuildProfilePath(const std::string& name, bool& tryLocal, const std::string& packagesPath) {
-  const std::string fileName = name + "_Config.json";
-  if (tryLocal) {
-    const LocalProfileQuery query{fileName, aircraftProfileDir, platform::ModuleDirectory(), PackageRoots(packagesPath)};
-    const std::vector<ProfileCandidate> candidates = LocalProfileCandidates(query, true);
-    if (!candidates.back().found.empty()) return candidates.back().found;
+ProfileChoice ChooseProfile(const ProfileQuery& query) {
+  ProfileChoice choice;
+  const std::string fileName = ProfileFileName(query.deviceName);
+  if (query.tryLocal) {
+    const LocalProfileQuery local{fileName, query.aircraftProfileDir, query.bridgeFolder, query.packageRoots};
+    choice.candidates = LocalProfileCandidates(local, !query.everyCandidate);
+    for (const ProfileCandidate& candidate : choice.candidates) {
+      if (candidate.found.empty()) continue;
+      choice.path = candidate.found;
+      choice.local = true;
+      return choice;
+    }
   }
-  tryLocal = false;
-  return platform::ModuleDirectory() + fileName;
+  choice.path = query.bridgeFolder + fileName;
+  return choice;
 }
 
 void ApplyProfileSettings(const rapidjson::Value& profile, std::string& languageKey, std::string& saveName) {

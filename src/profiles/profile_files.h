@@ -4,16 +4,37 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <rapidjson/document.h>
 
-// The path of the profile to load for the device `name`. With `tryLocal` the
-// first LOCAL candidate that opens is taken (the aircraft's own folder, then
-// the pilot's folder beside the executable, then the packages below
-// `packagesPath` or below the roots the simulators name); otherwise (or when
-// none does) `tryLocal` becomes false and the GLOBAL path comes back,
-// whether or not that file exists.
-std::string BuildProfilePath(const std::string& name, bool& tryLocal, const std::string& packagesPath);
+#include "profiles/local_profile.h"
+
+// A device's profile file name: the device's name and this ending.
+inline constexpr char kProfileFileEnding[] = "_Config.json";
+std::string ProfileFileName(const std::string& deviceName);
+
+// Everything the choice of a profile depends on, as values: the bridge fills
+// it from its own state, the tools from their arguments.
+struct ProfileQuery {
+  std::string deviceName;
+  std::string aircraftProfileDir;         // the aircraft's own profile folder, possibly empty
+  std::string bridgeFolder;               // the executable's folder with its separator, or empty
+  std::vector<std::string> packageRoots;  // the simulator's package roots, in order
+  bool tryLocal = true;                   // false: the GLOBAL profile, whatever LOCAL files exist
+  bool everyCandidate = false;            // look at every LOCAL place (a report), not only up to the first found
+};
+
+struct ProfileChoice {
+  std::string path;                          // the file to load
+  bool local = false;                        // LOCAL, else GLOBAL
+  std::vector<ProfileCandidate> candidates;  // the LOCAL places looked at, in order
+};
+
+// The first LOCAL candidate that opens (the aircraft's own folder, then the
+// pilot's folder beside the executable, then the packages), else the GLOBAL
+// path beside the executable, whether or not that file exists.
+ProfileChoice ChooseProfile(const ProfileQuery& query);
 
 // Copies the profile's "Language" and "SaveName" strings, when present, over
 // the device's settings; any other type counts as absent.

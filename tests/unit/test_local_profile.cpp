@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/aircraft_dir.h"
-#include "app/process_state.h"
 #include "platform/file_access.h"
 #include "platform/simulator_folders.h"
 #include "profiles/local_profile.h"
@@ -204,8 +202,7 @@ TEST(LocalProfileCandidates, PicksTheFirstFileInLookupOrderAndNothingOutside) {
   };
   const std::string ownBase = (t.path() / "bridge" / "").string();
   for (const LookupCase& c : cases) {
-    SetAircraftProfileDir(c.reported);
-    const LocalProfileQuery query{kFile, aircraftProfileDir, ownBase, c.roots};
+    const LocalProfileQuery query{kFile, AircraftProfileDirOf(c.reported), ownBase, c.roots};
     const std::vector<ProfileCandidate> all = LocalProfileCandidates(query, false);
     const std::vector<ProfileCandidate> first = LocalProfileCandidates(query, true);
     ASSERT_FALSE(first.empty()) << c.what;
@@ -223,14 +220,13 @@ TEST(LocalProfileCandidates, PicksTheFirstFileInLookupOrderAndNothingOutside) {
     EXPECT_EQ(firstFound, picked) << c.what;
     EXPECT_LE(first.size(), all.size()) << c.what;
   }
-  aircraftProfileDir.clear();
 }
 
 TEST(LocalProfileCandidates, ListsThePlacesInLookupOrder) {
   TempFolder t;
   MakeTree(t);
-  SetAircraftProfileDir("SimObjects\\Airplanes\\jet\\presets\\m\\c172\\config\\aircraft.cfg");
-  const LocalProfileQuery query{kFile, aircraftProfileDir, t.Base(), {(t.path() / "msfs").string()}};
+  const std::string dir = AircraftProfileDirOf("SimObjects\\Airplanes\\jet\\presets\\m\\c172\\config\\aircraft.cfg");
+  const LocalProfileQuery query{kFile, dir, t.Base(), {(t.path() / "msfs").string()}};
   const std::vector<ProfileCandidate> all = LocalProfileCandidates(query, false);
   std::vector<CandidateKind> kinds;
   for (const ProfileCandidate& candidate : all) kinds.push_back(candidate.kind);
@@ -238,10 +234,9 @@ TEST(LocalProfileCandidates, ListsThePlacesInLookupOrder) {
                                          CandidateKind::OwnFolder};
   expected.insert(expected.end(), 6, CandidateKind::Package);  // the package folders of the one root
   EXPECT_EQ(kinds, expected);
-  EXPECT_EQ(all[0].path, aircraftProfileDir + kFile);
+  EXPECT_EQ(all[0].path, dir + kFile);
   EXPECT_NE(all[1].path.find("c172"), std::string::npos);
   EXPECT_NE(all[2].path.find("jet"), std::string::npos);
-  aircraftProfileDir.clear();
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ void CollectVariables(ProfileCheck& check) {
       seen.emplace(condition.reference, check.variables.size());
       check.variables.push_back(CheckedVariable{
           condition.reference, condition.valueType, 1,
-          DatumOf(condition.reference, static_cast<std::int32_t>(condition.valueType), check.localVariables), {}});
+          DatumOf(condition.reference, condition.valueType, check.localVariables), {}});
       AddLocalFinding(check.variables.back(), check.localVariables);
     }
   }

@@ -19,7 +19,7 @@ void WatchSession::Load() {
   view_.reset();
   std::string path = options_.file;
   if (path.empty()) {
-    choice_ = ChooseProfile(options_.aircraft ? &*options_.aircraft : nullptr, options_.bridgeFolder,
+    choice_ = LookUpProfile(options_.aircraft ? &*options_.aircraft : nullptr, options_.bridgeFolder,
                             options_.unitName);
     path = choice_->path;
   }

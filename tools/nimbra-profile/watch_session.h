@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "devices/supported_unit.h"
-#include "profile_choice.h"
+#include "profile_lookup.h"
 #include "simlink/simconnect.h"
 #include "watch_view.h"
 
@@ -52,7 +52,7 @@ class WatchSession {
 
   WatchOptions options_;
   std::unique_ptr<WatchView> view_;
-  std::optional<ProfileChoice> choice_;  // when watching the bridge's choice
+  std::optional<ProfileLookup> choice_;  // when watching the bridge's choice
   bool running_ = false;
   bool ended_ = false;
 };

@@ -1,7 +1,7 @@
 // `nimbra-profile which`: where the bridge looks for a device's LOCAL profile
 // for one reported aircraft, what it finds there and what it would load. It
 // runs the bridge's own lookup, so what it prints is what the bridge does.
-#include "profile_choice.h"
+#include "profile_lookup.h"
 #include "which_report.h"
 
 namespace {
@@ -21,7 +21,7 @@ const char* KindText(CandidateKind kind) {
 }  // namespace
 
 std::string WhichReport(const std::string* aircraft, const std::string& bridgeFolder, const std::string& unitName) {
-  const ProfileChoice choice = ChooseProfile(aircraft, bridgeFolder, unitName);
+  const ProfileLookup choice = LookUpProfile(aircraft, bridgeFolder, unitName);
   std::string report = "aircraft: " + (aircraft != nullptr ? "\"" + *aircraft + "\"" : std::string("none")) + "\n";
   std::string keys;
   for (const std::string& key : choice.keys) keys += (keys.empty() ? "" : ", ") + key;
