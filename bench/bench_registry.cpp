@@ -36,13 +36,15 @@ void BM_AcquireRelease500(benchmark::State& state) {
         v % 2 == 0 ? "A:LIGHT STATE:" + std::to_string(v) + ",Bool" : "A:ENGINE VALUE:" + std::to_string(v) + ",percent";
     conditions.push_back(MakeCondition(reference, "1").condition);
   }
+  std::vector<VariableUse> uses;
+  for (const Condition& condition : conditions) uses.push_back({condition.reference, condition.valueType});
 
   VariableRegistry registry;
   std::size_t registered = 0;
   for (auto _ : state) {
-    registry.AcquireVariables(conditions);
+    registry.AcquireVariables(uses);
     registered = registry.entries().size();
-    registry.ReleaseVariables(conditions);
+    registry.ReleaseVariables(uses);
     // Drain the first values simhost answers with, as the dispatch loop would.
     state.PauseTiming();
     SimConnect_CallDispatch(handle, &Ignore, nullptr);

@@ -28,11 +28,11 @@ void CheckCondition(const Condition& condition, const std::uint8_t* data, std::s
   std::uint8_t raw[8] = {};
   std::memcpy(raw, data + (size > 8 ? size - 8 : 0), size > 8 ? 8 : size);
   SimVariable number;
-  number.valueType = static_cast<std::int32_t>(ValueType::Number);
+  number.valueType = ValueType::Number;
   number.floatValue = std::make_unique<double>();
   std::memcpy(number.floatValue.get(), raw, 8);
   SimVariable flag;
-  flag.valueType = static_cast<std::int32_t>(ValueType::Bool);
+  flag.valueType = ValueType::Bool;
   flag.intValue = std::make_unique<std::int32_t>();
   std::memcpy(flag.intValue.get(), raw, 4);
   const bool asNumber = CompareWithValue(condition, number);

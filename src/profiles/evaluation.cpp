@@ -5,14 +5,29 @@
 #include <utility>
 
 #include "app/process_state.h"
-#include "variables/variable_registry.h"
 
-ConditionSet::ConditionSet(std::string text, std::vector<Condition> conditions, bool isOr, bool localVariables)
-    : text(std::move(text)), conditions(std::move(conditions)), isOr(isOr), localVariables(localVariables) {
-  variableRegistry.AcquireVariables(this->conditions, localVariables);
+namespace {
+
+// Views into the set's own conditions, which live as long as the set.
+std::vector<VariableUse> UsesOf(const std::vector<Condition>& conditions) {
+  std::vector<VariableUse> uses;
+  uses.reserve(conditions.size());
+  for (const Condition& condition : conditions) uses.push_back({condition.reference, condition.valueType});
+  return uses;
 }
 
-ConditionSet::~ConditionSet() { variableRegistry.ReleaseVariables(conditions, localVariables); }
+}  // namespace
+
+ConditionSet::ConditionSet(std::string text, std::vector<Condition> conditions, bool isOr, bool localVariables)
+    : text(std::move(text)),
+      conditions(std::move(conditions)),
+      isOr(isOr),
+      localVariables(localVariables),
+      uses_(UsesOf(this->conditions)) {
+  variableRegistry.AcquireVariables(uses_, localVariables);
+}
+
+ConditionSet::~ConditionSet() { variableRegistry.ReleaseVariables(uses_, localVariables); }
 
 bool IsOrLogic(const std::string& logic) { return logic == "OR" || logic == "||"; }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "profiles/condition.h"
+#include "variables/variable_registry.h"
 
 struct SimVariable;
 
@@ -22,6 +23,9 @@ class ConditionSet {
   const std::vector<Condition> conditions;  // in profile order
   const bool isOr;                          // any-of when true, else all-of
   const bool localVariables;                // "L:" references are registered
+
+ private:
+  const std::vector<VariableUse> uses_;     // what the registry holds for `conditions`
 };
 
 // True when the logic text of an entry selects any-of.

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "simlink/simconnect.h"
+#include "variables/value_type.h"
 
 struct VariableDatum {
   bool registrable = false;
@@ -17,11 +19,11 @@ struct VariableDatum {
 };
 
 // True for a reference to an aircraft's local variable ("L:name,unit").
-bool IsLocalReference(const std::string& reference);
+bool IsLocalReference(std::string_view reference);
 
-// "A:name,unit" references of value type Bool (1, INT32) or Number
-// (2, FLOAT64) are registrable, the prefix removed from the datum name.
+// "A:name,unit" references of value type Bool (INT32) or Number (FLOAT64)
+// are registrable, the prefix removed from the datum name.
 // With `localVariables` (a profile that opted in) so are "L:name,unit"
 // references of either type, as a FLOAT64 datum whose name keeps the "L:":
 // that is how the simulator hands out local variables.
-VariableDatum DatumOf(const std::string& reference, std::int32_t valueType, bool localVariables = false);
+VariableDatum DatumOf(std::string_view reference, ValueType valueType, bool localVariables = false);

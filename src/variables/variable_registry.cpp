@@ -31,18 +31,18 @@ std::int32_t TowardZero(double value) {
 
 }  // namespace
 
-void VariableRegistry::AcquireVariables(const std::vector<Condition>& conditions, bool localVariables) {
-  // Which conditions hold a variable now, so that an exception (out of
-  // memory) part-way gives back exactly those before it passes on.
-  std::vector<bool> held(conditions.size(), false);
+void VariableRegistry::AcquireVariables(const std::vector<VariableUse>& uses, bool localVariables) {
+  // Which uses hold a variable now, so that an exception (out of memory)
+  // part-way gives back exactly those before it passes on.
+  std::vector<bool> held(uses.size(), false);
   std::size_t next = 0;
   try {
-    for (; next < conditions.size(); ++next) held[next] = AcquireVariable(conditions[next], localVariables);
+    for (; next < uses.size(); ++next) held[next] = AcquireVariable(uses[next], localVariables);
   } catch (...) {
     for (std::size_t i = 0; i < next; ++i) {
       if (!held[i]) continue;
       try {
-        ReleaseVariable(conditions[i].reference);
+        ReleaseVariable(uses[i].reference);
       } catch (...) {
         // The link could not take the unregistration; the entry is gone all the same.
       }
@@ -51,27 +51,26 @@ void VariableRegistry::AcquireVariables(const std::vector<Condition>& conditions
   }
 }
 
-bool VariableRegistry::AcquireVariable(const Condition& condition, bool localVariables) {
-  const auto found = entries_.find(condition.reference);
-  if (found != entries_.end() && (localVariables || !IsLocalReference(condition.reference))) {
+bool VariableRegistry::AcquireVariable(const VariableUse& use, bool localVariables) {
+  const auto found = entries_.find(use.reference);
+  if (found != entries_.end() && (localVariables || !IsLocalReference(use.reference))) {
     ++found->second->refCount;
     return true;
   }
   Registration registration;
-  if (!RegisterVariable(condition.reference, static_cast<std::int32_t>(condition.valueType), &registration,
-                        localVariables)) {
+  if (!RegisterVariable(use.reference, use.valueType, &registration, localVariables)) {
     // After the link's end every registration fails; that end is reported
     // once and ends the bridge, so the variables are not blamed for it.
     if (!SimConnectLinkLost(simHandle)) {
-      ReportMessage("Could not add condition variable '" + condition.reference + "' to MSFS processing.",
+      ReportMessage("Could not add condition variable '" + std::string(use.reference) + "' to MSFS processing.",
                     "NimbraBridge", true);
     }
     return false;
   }
   try {
     auto variable = std::make_unique<SimVariable>();
-    variable->valueType = static_cast<std::int32_t>(condition.valueType);
-    if (condition.valueType == ValueType::Bool) {
+    variable->valueType = use.valueType;
+    if (use.valueType == ValueType::Bool) {
       variable->intValue = std::make_unique<std::int32_t>(0);
     } else {
       variable->floatValue = std::make_unique<double>(0.0);
@@ -80,7 +79,7 @@ bool VariableRegistry::AcquireVariable(const Condition& condition, bool localVar
     variable->defineId = registration.defineId;
     variable->addSendId = registration.addSendId;
     variable->requestSendId = registration.requestSendId;
-    entries_.emplace(condition.reference, std::move(variable));
+    entries_.emplace(std::string(use.reference), std::move(variable));
   } catch (...) {
     UnregisterVariable(registration.defineId);
     throw;
@@ -88,14 +87,14 @@ bool VariableRegistry::AcquireVariable(const Condition& condition, bool localVar
   return true;
 }
 
-void VariableRegistry::ReleaseVariables(const std::vector<Condition>& conditions, bool localVariables) {
-  for (const Condition& condition : conditions) {
-    if (!localVariables && IsLocalReference(condition.reference)) continue;  // never taken
-    ReleaseVariable(condition.reference);
+void VariableRegistry::ReleaseVariables(const std::vector<VariableUse>& uses, bool localVariables) {
+  for (const VariableUse& use : uses) {
+    if (!localVariables && IsLocalReference(use.reference)) continue;  // never taken
+    ReleaseVariable(use.reference);
   }
 }
 
-void VariableRegistry::ReleaseVariable(const std::string& reference) {
+void VariableRegistry::ReleaseVariable(std::string_view reference) {
   const auto found = entries_.find(reference);
   if (found == entries_.end()) return;
   if (--found->second->refCount > 0) return;
@@ -104,7 +103,7 @@ void VariableRegistry::ReleaseVariable(const std::string& reference) {
   UnregisterVariable(defineId);
 }
 
-bool VariableRegistry::RegisterVariable(std::string reference, std::int32_t valueType, Registration* out,
+bool VariableRegistry::RegisterVariable(std::string_view reference, ValueType valueType, Registration* out,
                                         bool localVariables) {
   const VariableDatum datum = DatumOf(reference, valueType, localVariables);
   if (!datum.registrable) return false;

@@ -8,12 +8,20 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "profiles/condition.h"
+#include "variables/value_type.h"
+
+// What the registry needs of one condition: the reference text that names
+// its variable, and the type its value is kept as.
+struct VariableUse {
+  std::string_view reference;
+  ValueType valueType = ValueType::Number;
+};
 
 struct SimVariable {
-  std::int32_t valueType = 0;              // ValueType code: 1 Bool or 2 Number
+  ValueType valueType = ValueType::Number; // Bool or Number
   std::unique_ptr<std::int32_t> intValue;  // present for Bool
   std::unique_ptr<double> floatValue;      // present for Number
   std::int32_t refCount = 1;
@@ -24,12 +32,12 @@ struct SimVariable {
 
 class VariableRegistry {
  public:
-  // `localVariables`: the conditions come from a profile that opted into
-  // "L:" references. A set without it neither takes nor gives back a local
+  // `localVariables`: the uses come from a profile that opted into "L:"
+  // references. A set without it neither takes nor gives back a local
   // variable, even one that another device's profile holds. Acquiring holds
-  // every condition's variable once more, or, when an exception passes, none.
-  void AcquireVariables(const std::vector<Condition>& conditions, bool localVariables = false);
-  void ReleaseVariables(const std::vector<Condition>& conditions, bool localVariables = false);
+  // every use's variable once more, or, when an exception passes, none.
+  void AcquireVariables(const std::vector<VariableUse>& uses, bool localVariables = false);
+  void ReleaseVariables(const std::vector<VariableUse>& uses, bool localVariables = false);
   // The variable stored under exactly this reference text, or null.
   const SimVariable* FindVariable(const std::string& reference) const;
   // `data` holds the `size` bytes the simulator sent from dwData on; fewer
@@ -48,20 +56,21 @@ class VariableRegistry {
   };
   // Adds the data definition and its request for a reference that DatumOf
   // accepts; true when both were accepted for sending.
-  bool RegisterVariable(std::string reference, std::int32_t valueType, Registration* out,
+  bool RegisterVariable(std::string_view reference, ValueType valueType, Registration* out,
                         bool localVariables = false);
   // Stops the request and clears the definition of an identifier in use.
   void UnregisterVariable(std::int32_t defineId);
 
-  const std::map<std::string, std::unique_ptr<SimVariable>>& entries() const { return entries_; }
+  using Entries = std::map<std::string, std::unique_ptr<SimVariable>, std::less<>>;
+  const Entries& entries() const { return entries_; }
   const std::vector<std::int32_t>& usedDefineIds() const { return usedDefineIds_; }
 
  private:
-  // True when the condition now holds its variable.
-  bool AcquireVariable(const Condition& condition, bool localVariables);
+  // True when the use now holds its variable.
+  bool AcquireVariable(const VariableUse& use, bool localVariables);
   // Allocates nothing, so that it can undo an acquisition that ran out of memory.
-  void ReleaseVariable(const std::string& reference);
+  void ReleaseVariable(std::string_view reference);
 
-  std::map<std::string, std::unique_ptr<SimVariable>> entries_;
+  Entries entries_;
   std::vector<std::int32_t> usedDefineIds_;
 };

@@ -35,6 +35,14 @@ Condition Cond(const std::string& reference, const std::string& value) {
   return made.condition;
 }
 
+// What a condition set hands the registry: views into `conditions`, which
+// the caller keeps for the call.
+std::vector<VariableUse> Uses(const std::vector<Condition>& conditions) {
+  std::vector<VariableUse> uses;
+  for (const Condition& condition : conditions) uses.push_back({condition.reference, condition.valueType});
+  return uses;
+}
+
 // Hands received values and rejections to a registry as the bridge's
 // dispatcher does, with the data copied to a block of exactly the received
 // length so that a read past it is caught.
@@ -151,7 +159,7 @@ TEST_F(Registry, RegistersAndUnregistersWithTheExactMessages) {
       Cond("A:INDICATED ALTITUDE,   feet ", ">1500"),
   };
   const std::size_t before = host.MessageCount();
-  registry.AcquireVariables(conditions);
+  registry.AcquireVariables(Uses(conditions));
 
   auto sent = MessagesAfter(before, 4);
   ASSERT_EQ(sent.size(), 4u);
@@ -162,7 +170,7 @@ TEST_F(Registry, RegistersAndUnregistersWithTheExactMessages) {
   for (const auto& message : sent) EXPECT_FALSE(message.refused) << message.reason;
 
   const SimVariable& landing = Entry("A:LIGHT LANDING:1 ,Bool");
-  EXPECT_EQ(landing.valueType, 1);
+  EXPECT_EQ(landing.valueType, ValueType::Bool);
   ASSERT_NE(landing.intValue, nullptr);
   EXPECT_EQ(*landing.intValue, 0);
   EXPECT_EQ(landing.floatValue, nullptr);
@@ -171,7 +179,7 @@ TEST_F(Registry, RegistersAndUnregistersWithTheExactMessages) {
   EXPECT_EQ(landing.addSendId, sent[0].sendId);
   EXPECT_EQ(landing.requestSendId, sent[1].sendId);
   const SimVariable& altitude = Entry("A:INDICATED ALTITUDE,   feet ");
-  EXPECT_EQ(altitude.valueType, 2);
+  EXPECT_EQ(altitude.valueType, ValueType::Number);
   ASSERT_NE(altitude.floatValue, nullptr);
   EXPECT_EQ(*altitude.floatValue, 0.0);
   EXPECT_EQ(altitude.intValue, nullptr);
@@ -180,7 +188,7 @@ TEST_F(Registry, RegistersAndUnregistersWithTheExactMessages) {
   EXPECT_EQ(registry.usedDefineIds(), (std::vector<std::int32_t>{1, 2}));
 
   const std::size_t beforeRelease = host.MessageCount();
-  registry.ReleaseVariables(conditions);
+  registry.ReleaseVariables(Uses(conditions));
   auto stopped = MessagesAfter(beforeRelease, 4);
   ASSERT_EQ(stopped.size(), 4u);
   ExpectRequest(stopped[0], 1, SIMCONNECT_PERIOD_NEVER, 0);
@@ -199,34 +207,34 @@ TEST_F(Registry, SharedReferencesAreCountedAcrossSets) {
   const Condition gearBlank = Cond("A:GEAR HANDLE POSITION, Bool", "1");
   const std::size_t before = host.MessageCount();
 
-  registry.AcquireVariables({gear, alsoGear});
-  registry.AcquireVariables({gear});
+  registry.AcquireVariables(Uses({gear, alsoGear}));
+  registry.AcquireVariables(Uses({gear}));
   EXPECT_EQ(Entry(gear.reference).refCount, 3);
   // Differing by a blank is another key, registered again under its own id.
-  registry.AcquireVariables({gearBlank});
+  registry.AcquireVariables(Uses({gearBlank}));
   EXPECT_EQ(Entry(gearBlank.reference).defineId, 2);
   auto sent = MessagesAfter(before, 4);
   ASSERT_EQ(sent.size(), 4u);
   ExpectDefinition(sent[0], 1, "GEAR HANDLE POSITION", "Bool", SIMCONNECT_DATATYPE_INT32);
   ExpectDefinition(sent[2], 2, "GEAR HANDLE POSITION", "Bool", SIMCONNECT_DATATYPE_INT32);
 
-  registry.ReleaseVariables({gear, alsoGear});
+  registry.ReleaseVariables(Uses({gear, alsoGear}));
   EXPECT_EQ(Entry(gear.reference).refCount, 1);
-  registry.ReleaseVariables({gearBlank});
+  registry.ReleaseVariables(Uses({gearBlank}));
   EXPECT_EQ(registry.FindVariable(gearBlank.reference), nullptr);
   auto afterPartial = MessagesAfter(before, 6);
   ASSERT_EQ(afterPartial.size(), 6u);  // only the blank variant was unregistered
   ExpectRequest(afterPartial[4], 2, SIMCONNECT_PERIOD_NEVER, 0);
   ExpectClear(afterPartial[5], 2);
 
-  registry.ReleaseVariables({gear});
+  registry.ReleaseVariables(Uses({gear}));
   EXPECT_EQ(registry.FindVariable(gear.reference), nullptr);
   auto all = MessagesAfter(before, 8);
   ASSERT_EQ(all.size(), 8u);
   ExpectRequest(all[6], 1, SIMCONNECT_PERIOD_NEVER, 0);
   ExpectClear(all[7], 1);
   // Releasing what is no longer held sends nothing.
-  registry.ReleaseVariables({gear});
+  registry.ReleaseVariables(Uses({gear}));
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(host.MessageCount(), before + 8);
 }
@@ -248,13 +256,13 @@ TEST_F(Registry, ConditionSetsHoldTheirVariablesWhileTheyLive) {
 TEST_F(Registry, SmallestFreeIdentifierIsReused) {
   const Condition a = Cond("A:A,feet", "1"), b = Cond("A:B,feet", "1"), c = Cond("A:C,feet", "1"),
                   d = Cond("A:D,feet", "1");
-  registry.AcquireVariables({a, b, c});
+  registry.AcquireVariables(Uses({a, b, c}));
   EXPECT_EQ(registry.usedDefineIds(), (std::vector<std::int32_t>{1, 2, 3}));
-  registry.ReleaseVariables({b});
+  registry.ReleaseVariables(Uses({b}));
   EXPECT_EQ(registry.usedDefineIds(), (std::vector<std::int32_t>{1, 3}));
   ASSERT_TRUE(host.WaitForMessages(1 + 3 * 2 + 2, 3s));  // open, three registrations, one release
   const std::size_t before = host.MessageCount();
-  registry.AcquireVariables({d});
+  registry.AcquireVariables(Uses({d}));
   EXPECT_EQ(registry.usedDefineIds(), (std::vector<std::int32_t>{1, 3, 2}));
   EXPECT_EQ(Entry(d.reference).defineId, 2);
   auto sent = MessagesAfter(before, 2);
@@ -279,8 +287,8 @@ TEST_F(Registry, RefusedRegistrationsAreReportedAndKeepTheirIdentifier) {
   const Condition fine = Cond("A:FINE,feet", "1");
   const std::size_t before = host.MessageCount();
   testing::internal::CaptureStderr();
-  registry.AcquireVariables(refused);
-  registry.AcquireVariables({fine});
+  registry.AcquireVariables(Uses(refused));
+  registry.AcquireVariables(Uses({fine}));
   const std::string boxes = testing::internal::GetCapturedStderr();
 
   if (kBoxesOnStderr) {
@@ -304,7 +312,7 @@ TEST_F(Registry, ExceptionNamingEitherMessageRemovesTheVariable) {
   const Condition gear = Cond("A:GEAR HANDLE POSITION,Bool", "1");
   const Condition flaps = Cond("A:FLAPS HANDLE INDEX,Number", "2");
   const Condition keep = Cond("A:KEEP,feet", "3");
-  registry.AcquireVariables({gear, flaps, keep, gear});
+  registry.AcquireVariables(Uses({gear, flaps, keep, gear}));
   const SimVariable& gearEntry = Entry(gear.reference);
   const std::uint32_t gearAdd = gearEntry.addSendId;
   const std::uint32_t flapsRequest = Entry(flaps.reference).requestSendId;
@@ -338,7 +346,7 @@ TEST_F(Registry, ExceptionNamingEitherMessageRemovesTheVariable) {
   ExpectClear(stopped[1], static_cast<std::uint32_t>(gearId));
 
   // Their holders' later release passes over them.
-  registry.ReleaseVariables({gear, flaps, gear});
+  registry.ReleaseVariables(Uses({gear, flaps, gear}));
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(host.MessageCount(), before + 4);
 }
@@ -347,7 +355,7 @@ TEST_F(Registry, SimulatorRejectionOfAnUnknownNameRemovesIt) {
   host.Reject("NO SUCH VARIABLE");
   const Condition unknown = Cond("A:NO SUCH VARIABLE,Bool", "1");
   testing::internal::CaptureStderr();
-  registry.AcquireVariables({unknown});
+  registry.AcquireVariables(Uses({unknown}));
   EXPECT_NE(registry.FindVariable(unknown.reference), nullptr);  // accepted for sending
   const bool delivered = DispatchUntil([&] { return feed.exceptions == 1; });
   const std::string boxes = testing::internal::GetCapturedStderr();
@@ -364,7 +372,7 @@ TEST_F(Registry, ValuesOfFourAndEightBytesAreStored) {
   const Condition altitude = Cond("A:INDICATED ALTITUDE,feet", "1");
   host.SetValue("GEAR HANDLE POSITION", "Bool", -7);
   host.SetValue("INDICATED ALTITUDE", "feet", 1234.625);
-  registry.AcquireVariables({gear, altitude});
+  registry.AcquireVariables(Uses({gear, altitude}));
   EXPECT_EQ(*Entry(gear.reference).intValue, 0);  // nothing arrived yet
   EXPECT_EQ(*Entry(altitude.reference).floatValue, 0.0);
 
@@ -382,7 +390,7 @@ TEST_F(Registry, ShortOrStrayDataChangesNothing) {
   const Condition gear = Cond("A:GEAR HANDLE POSITION,Bool", "1");
   const Condition altitude = Cond("A:INDICATED ALTITUDE,feet", "1");
   const Condition marker = Cond("A:MARKER,feet", "1");
-  registry.AcquireVariables({gear, altitude, marker});
+  registry.AcquireVariables(Uses({gear, altitude, marker}));
   ASSERT_TRUE(DispatchUntil([&] { return feed.values == 3; }));  // the first values, all 0
 
   const auto gearId = static_cast<std::uint32_t>(Entry(gear.reference).defineId);

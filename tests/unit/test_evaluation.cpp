@@ -30,14 +30,14 @@ Condition Cond(ValueType type, ComparisonOp op, std::int32_t expectedInt, double
 
 SimVariable BoolVariable(std::int32_t value) {
   SimVariable v;
-  v.valueType = 1;
+  v.valueType = ValueType::Bool;
   v.intValue = std::make_unique<std::int32_t>(value);
   return v;
 }
 
 SimVariable NumberVariable(double value) {
   SimVariable v;
-  v.valueType = 2;
+  v.valueType = ValueType::Number;
   v.floatValue = std::make_unique<double>(value);
   return v;
 }

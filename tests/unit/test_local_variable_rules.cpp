@@ -61,7 +61,7 @@ TEST(LocalVariableDatum, TheReferenceWithAndWithoutTheMember) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reference.substr(0, 40));
-    const VariableDatum datum = DatumOf(c.reference, static_cast<std::int32_t>(c.type), c.localVariables);
+    const VariableDatum datum = DatumOf(c.reference, c.type, c.localVariables);
     EXPECT_EQ(datum.registrable, c.name != nullptr);
     EXPECT_EQ(datum.name, c.name != nullptr ? c.name : "");
     EXPECT_EQ(datum.unit, c.unit);
