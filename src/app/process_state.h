@@ -1,5 +1,6 @@
-// The process-wide state of the bridge. It is constructed before the entry
-// point runs, in declaration order, and destroyed in reverse order at exit.
+// The process-wide state of the bridge. Each part is constructed before the
+// entry point runs, in declaration order within its library, and destroyed
+// in reverse order at exit.
 #pragma once
 
 #include <memory>
@@ -33,8 +34,10 @@ inline constexpr DWORD kMenuTopEventId = 6;
 
 extern HANDLE simHandle;  // the open simulator connection; null when none
 extern std::vector<DeviceDescriptor> deviceDescriptors;
-extern std::vector<std::unique_ptr<Device>> devices;
 extern bool simRunning;
 extern VariableRegistry variableRegistry;
 extern std::string aircraftProfileDir;
+
+// The bridge's own: defined in the bridge library, beside the devices.
+extern std::vector<std::unique_ptr<Device>> devices;
 extern std::unique_ptr<BridgeApp> bridgeApp;
