@@ -66,9 +66,9 @@ void BM_RefreshFullProfile(benchmark::State& state) {
       const char* value = v % 2 == 0 ? boolValues[(led + c) % 4] : numberValues[(led + c) % 4];
       conditions.push_back(MakeCondition(reference(v), value).condition);
     }
-    leds.push_back(std::make_unique<ConditionSet>("LED " + std::to_string(led), std::move(conditions), led % 3 == 0));
+    leds.push_back(std::make_unique<ConditionSet>(variableRegistry, "LED " + std::to_string(led), std::move(conditions), led % 3 == 0));
   }
-  const ConditionSet gate("gate", {MakeCondition("A:ELECTRICAL MASTER BATTERY,Bool", "TRUE").condition}, false);
+  const ConditionSet gate(variableRegistry, "gate", {MakeCondition("A:ELECTRICAL MASTER BATTERY,Bool", "TRUE").condition}, false);
   host.SetValue("ELECTRICAL MASTER BATTERY", "Bool", 1);
 
   int received = 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "app/process_state.h"
 #include "devices/hid_device.h"
 #include "devices/led_entry.h"
 #include "profiles/profile_files.h"
@@ -33,14 +34,14 @@ void HidDevice::AddBinding(EntryOutcome entry, bool localVariables) {
     // its variables back before the new one takes its own, so a variable
     // both use is registered afresh.
     gateBinding.reset();
-    auto set = std::make_unique<ConditionSet>(std::move(entry.text), std::move(entry.conditions), entry.isOr,
+    auto set = std::make_unique<ConditionSet>(variableRegistry, std::move(entry.text), std::move(entry.conditions), entry.isOr,
                                               localVariables);
     gateBinding = std::make_unique<LedBinding>(LedBinding{0, 0, std::move(set)});
     return;
   }
   // The set (and with it the variables) comes first, so that no binding is
   // ever left without one.
-  auto set = std::make_unique<ConditionSet>(std::move(entry.text), std::move(entry.conditions), entry.isOr,
+  auto set = std::make_unique<ConditionSet>(variableRegistry, std::move(entry.text), std::move(entry.conditions), entry.isOr,
                                               localVariables);
   bindings.push_back(std::make_unique<LedBinding>(LedBinding{static_cast<std::int32_t>(entry.byteIndex),
                                                              static_cast<std::int32_t>(entry.bitIndex),

@@ -4,7 +4,6 @@
 
 #include <utility>
 
-#include "app/process_state.h"
 
 namespace {
 
@@ -18,16 +17,18 @@ std::vector<VariableUse> UsesOf(const std::vector<Condition>& conditions) {
 
 }  // namespace
 
-ConditionSet::ConditionSet(std::string text, std::vector<Condition> conditions, bool isOr, bool localVariables)
+ConditionSet::ConditionSet(VariableRegistry& registry, std::string text, std::vector<Condition> conditions, bool isOr,
+                           bool localVariables)
     : text(std::move(text)),
       conditions(std::move(conditions)),
       isOr(isOr),
       localVariables(localVariables),
+      registry_(registry),
       uses_(UsesOf(this->conditions)) {
-  variableRegistry.AcquireVariables(uses_, localVariables);
+  registry_.AcquireVariables(uses_, localVariables);
 }
 
-ConditionSet::~ConditionSet() { variableRegistry.ReleaseVariables(uses_, localVariables); }
+ConditionSet::~ConditionSet() { registry_.ReleaseVariables(uses_, localVariables); }
 
 bool IsOrLogic(const std::string& logic) { return logic == "OR" || logic == "||"; }
 
@@ -35,7 +36,7 @@ bool EvaluateConditionSet(const ConditionSet& set) {
   if (set.conditions.empty()) return true;
   bool outcome = !set.isOr;
   for (const Condition& condition : set.conditions) {
-    const bool holds = EvaluateCondition(condition);
+    const bool holds = EvaluateCondition(condition, set.registry());
     if (set.isOr && holds) outcome = true;
     if (!set.isOr && !holds) outcome = false;
   }
@@ -59,8 +60,8 @@ bool Compare(ComparisonOp op, T x, T e) {
 
 }  // namespace
 
-bool EvaluateCondition(const Condition& condition) {
-  const SimVariable* variable = variableRegistry.FindVariable(condition.reference);
+bool EvaluateCondition(const Condition& condition, const VariableRegistry& registry) {
+  const SimVariable* variable = registry.FindVariable(condition.reference);
   return variable != nullptr && CompareWithValue(condition, *variable);
 }
 

@@ -31,6 +31,10 @@ std::int32_t TowardZero(double value) {
 
 }  // namespace
 
+VariableRegistry::VariableRegistry() : link_(&simHandle) {}
+
+VariableRegistry::VariableRegistry(const HANDLE* link) : link_(link) {}
+
 void VariableRegistry::AcquireVariables(const std::vector<VariableUse>& uses, bool localVariables) {
   // Which uses hold a variable now, so that an exception (out of memory)
   // part-way gives back exactly those before it passes on.
@@ -61,7 +65,7 @@ bool VariableRegistry::AcquireVariable(const VariableUse& use, bool localVariabl
   if (!RegisterVariable(use.reference, use.valueType, &registration, localVariables)) {
     // After the link's end every registration fails; that end is reported
     // once and ends the bridge, so the variables are not blamed for it.
-    if (!SimConnectLinkLost(simHandle)) {
+    if (!SimConnectLinkLost(*link_)) {
       ReportMessage("Could not add condition variable '" + std::string(use.reference) + "' to MSFS processing.",
                     "NimbraBridge", true);
     }
@@ -117,19 +121,19 @@ bool VariableRegistry::RegisterVariable(std::string_view reference, ValueType va
   usedDefineIds_.push_back(defineId);
   const auto id = static_cast<DWORD>(defineId);
 
-  if (SimConnect_AddToDataDefinition(simHandle, id, datumName.c_str(), unit.c_str(), datumType, 0.0f,
+  if (SimConnect_AddToDataDefinition(*link_, id, datumName.c_str(), unit.c_str(), datumType, 0.0f,
                                      SIMCONNECT_UNUSED) < 0) {
     return false;
   }
   DWORD addSendId = 0;
-  SimConnect_GetLastSentPacketID(simHandle, &addSendId);
+  SimConnect_GetLastSentPacketID(*link_, &addSendId);
 
-  if (SimConnect_RequestDataOnSimObject(simHandle, id, id, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_SECOND,
+  if (SimConnect_RequestDataOnSimObject(*link_, id, id, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_SECOND,
                                         SIMCONNECT_DATA_REQUEST_FLAG_CHANGED, 0, 0, 0) < 0) {
     return false;
   }
   DWORD requestSendId = 0;
-  SimConnect_GetLastSentPacketID(simHandle, &requestSendId);
+  SimConnect_GetLastSentPacketID(*link_, &requestSendId);
 
   out->defineId = defineId;
   out->addSendId = addSendId;
@@ -141,9 +145,9 @@ void VariableRegistry::UnregisterVariable(std::int32_t defineId) {
   const auto used = std::find(usedDefineIds_.begin(), usedDefineIds_.end(), defineId);
   if (used == usedDefineIds_.end()) return;
   const auto id = static_cast<DWORD>(defineId);
-  SimConnect_RequestDataOnSimObject(simHandle, id, id, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_NEVER,
+  SimConnect_RequestDataOnSimObject(*link_, id, id, SIMCONNECT_OBJECT_ID_USER, SIMCONNECT_PERIOD_NEVER,
                                     SIMCONNECT_DATA_REQUEST_FLAG_DEFAULT, 0, 0, 0);
-  SimConnect_ClearDataDefinition(simHandle, id);
+  SimConnect_ClearDataDefinition(*link_, id);
   usedDefineIds_.erase(used);
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "simlink/simconnect.h"
 #include "variables/value_type.h"
 
 // What the registry needs of one condition: the reference text that names
@@ -32,6 +33,14 @@ struct SimVariable {
 
 class VariableRegistry {
  public:
+  // Registers over the process's simulator connection, `simHandle`.
+  VariableRegistry();
+  // Registers over the connection held in `*link`, for a program with a
+  // connection of its own; `link` outlives the registry.
+  explicit VariableRegistry(const HANDLE* link);
+  VariableRegistry(const VariableRegistry&) = delete;
+  VariableRegistry& operator=(const VariableRegistry&) = delete;
+
   // `localVariables`: the uses come from a profile that opted into "L:"
   // references. A set without it neither takes nor gives back a local
   // variable, even one that another device's profile holds. Acquiring holds
@@ -71,6 +80,7 @@ class VariableRegistry {
   // Allocates nothing, so that it can undo an acquisition that ran out of memory.
   void ReleaseVariable(std::string_view reference);
 
+  const HANDLE* link_;
   Entries entries_;
   std::vector<std::int32_t> usedDefineIds_;
 };

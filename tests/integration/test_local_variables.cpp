@@ -133,10 +133,10 @@ TEST_F(LocalVariables, AReloadToAProfileWithoutTheMemberGivesThemBack) {
 
 TEST_F(LocalVariables, ASetWithoutTheMemberNeitherTakesNorGivesBackAnothersLocalVariable) {
   const std::vector<Condition> conditions = {MakeCondition("L:IT_CAUTION,Bool", "TRUE").condition};
-  auto on = std::make_unique<ConditionSet>("on", conditions, false, true);
+  auto on = std::make_unique<ConditionSet>(variableRegistry, "on", conditions, false, true);
   testing::internal::CaptureStderr();
   {
-    ConditionSet off("off", conditions, false, false);
+    ConditionSet off(variableRegistry, "off", conditions, false, false);
     EXPECT_EQ(variableRegistry.FindVariable("L:IT_CAUTION,Bool")->refCount, 1);
     EXPECT_FALSE(EvaluateConditionSet(off));
   }
@@ -146,7 +146,7 @@ TEST_F(LocalVariables, ASetWithoutTheMemberNeitherTakesNorGivesBackAnothersLocal
   }
   ASSERT_NE(variableRegistry.FindVariable("L:IT_CAUTION,Bool"), nullptr);
   EXPECT_EQ(variableRegistry.FindVariable("L:IT_CAUTION,Bool")->refCount, 1);
-  auto again = std::make_unique<ConditionSet>("again", conditions, false, true);
+  auto again = std::make_unique<ConditionSet>(variableRegistry, "again", conditions, false, true);
   EXPECT_EQ(variableRegistry.FindVariable("L:IT_CAUTION,Bool")->refCount, 2);
   on.reset();
   again.reset();
@@ -154,7 +154,7 @@ TEST_F(LocalVariables, ASetWithoutTheMemberNeitherTakesNorGivesBackAnothersLocal
 }
 
 TEST_F(LocalVariables, ABoolValueIsRoundedTowardZero) {
-  auto set = std::make_unique<ConditionSet>("", std::vector<Condition>{MakeCondition("L:IT_CAUTION,Bool", "1").condition},
+  auto set = std::make_unique<ConditionSet>(variableRegistry, "", std::vector<Condition>{MakeCondition("L:IT_CAUTION,Bool", "1").condition},
                                             false, true);
   const SimVariable* variable = variableRegistry.FindVariable("L:IT_CAUTION,Bool");
   ASSERT_TRUE(variable && variable->intValue);
@@ -192,7 +192,7 @@ TEST_F(LocalVariables, NamesTheSimulatorCannotTakeAreRefused) {
   } cases[] = {{"L:,Bool", false}, {"L:" + std::string(300, 'X') + ",Bool", true}};
   for (const auto& c : cases) {
     testing::internal::CaptureStderr();
-    { ConditionSet set("", {MakeCondition(c.reference, "1").condition}, false, true); }
+    { ConditionSet set(variableRegistry, "", {MakeCondition(c.reference, "1").condition}, false, true); }
     const std::string boxes = testing::internal::GetCapturedStderr();
     if (kBoxesOnStderr) {
       EXPECT_EQ(boxes, "NimbraBridge: Could not add condition variable '" + c.reference + "' to MSFS processing.\n");

@@ -41,11 +41,18 @@ class WatchScreen : public ::testing::Test {
 
   void TearDown() override {
     session_.reset();
-    if (simHandle != nullptr) SimConnect_Close(simHandle);
-    simHandle = nullptr;
+    if (link_ != nullptr) {
+      // The session gave its variables back over the link as it went.
+      const auto end = std::chrono::steady_clock::now() + 3s;
+      while (!host_.Definitions().empty() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
+      EXPECT_TRUE(host_.Definitions().empty()) << "the watch left variables registered";
+      SimConnect_Close(link_);
+    }
     host_.Stop();
-    aircraftProfileDir.clear();
-    EXPECT_TRUE(variableRegistry.entries().empty()) << "the watch left variables registered";
+    // The watch keeps its state to itself.
+    EXPECT_EQ(simHandle, nullptr);
+    EXPECT_TRUE(aircraftProfileDir.empty());
+    EXPECT_TRUE(variableRegistry.entries().empty());
     EXPECT_TRUE(WaitForNoConnections());
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
@@ -62,9 +69,9 @@ class WatchScreen : public ::testing::Test {
   void Start(const std::string& file) {
     options_.file = file;
     const std::size_t before = host_.MessageCount();  // another client's, all received
-    ASSERT_EQ(SimConnect_Open(&simHandle, "Nimbra_Profile_Watch", nullptr, 0, nullptr, 0), S_OK);
-    ASSERT_TRUE(WatchSession::Subscribe(simHandle));
-    session_ = std::make_unique<WatchSession>(options_);
+    ASSERT_EQ(SimConnect_Open(&link_, "Nimbra_Profile_Watch", nullptr, 0, nullptr, 0), S_OK);
+    ASSERT_TRUE(WatchSession::Subscribe(link_));
+    session_ = std::make_unique<WatchSession>(options_, &link_);
     ASSERT_TRUE(host_.WaitForMessages(before + 3, 3s));
     ASSERT_TRUE(ShowsLine([this] { return host_.SendEvent("Sim", 1) == 1; }, "simulation: running"));
   }
@@ -74,7 +81,7 @@ class WatchScreen : public ::testing::Test {
     if (!act()) return false;
     const auto end = std::chrono::steady_clock::now() + 3s;
     while (std::chrono::steady_clock::now() < end) {
-      if (SimConnect_CallDispatch(simHandle, WatchSession::Dispatch, session_.get()) < 0) return false;
+      if (SimConnect_CallDispatch(link_, WatchSession::Dispatch, session_.get()) < 0) return false;
       if (!Line(text).empty()) return true;
       std::this_thread::sleep_for(10ms);
     }
@@ -104,6 +111,7 @@ class WatchScreen : public ::testing::Test {
   simhost::SimHost host_{SeveralClients(pipe_.HostOptions())};
   fs::path dir_;
   WatchOptions options_;
+  HANDLE link_ = nullptr;
   std::unique_ptr<WatchSession> session_;
 };
 
@@ -213,8 +221,8 @@ TEST_F(WatchScreen, WithoutAFileItFollowsTheAircraftToItsOwnProfile) {
   EXPECT_NE(Line("profile:").find("LOCAL"), std::string::npos) << Screen();
   EXPECT_NE(Line("aircraft:").find("aircraft.cfg"), std::string::npos) << Screen();
   EXPECT_TRUE(Line("Global entry").empty()) << Screen();
-  ASSERT_EQ(variableRegistry.entries().size(), 1u);
-  EXPECT_EQ(variableRegistry.entries().begin()->first, "A:FLAPS HANDLE PERCENT,Number");
+  ASSERT_EQ(session_->registry().entries().size(), 1u);
+  EXPECT_EQ(session_->registry().entries().begin()->first, "A:FLAPS HANDLE PERCENT,Number");
 }
 
 TEST_F(WatchScreen, TenThousandEntriesAreAllShownAndFollowTheirValues) {
@@ -225,7 +233,7 @@ TEST_F(WatchScreen, TenThousandEntriesAreAllShownAndFollowTheirValues) {
             std::to_string(i % 50) + "\"}";
   }
   Start(WriteFile("big.json", "{\"LEDs\": [" + leds + "]}"));
-  EXPECT_EQ(variableRegistry.entries().size(), 50u);
+  EXPECT_EQ(session_->registry().entries().size(), 50u);
   EXPECT_FALSE(Line("#9999  1/7  dark").empty()) << Line("#9999");
   EXPECT_TRUE(ShowsLine([&] { host_.SetValue("GENERAL ENG RPM:50", "Number", 100); return true; }, "#9999  1/7  LIT"));
 }

@@ -241,8 +241,8 @@ TEST_F(Registry, SharedReferencesAreCountedAcrossSets) {
 
 TEST_F(Registry, ConditionSetsHoldTheirVariablesWhileTheyLive) {
   const Condition gear = Cond("A:GEAR HANDLE POSITION,Bool", "TRUE");
-  auto first = std::make_unique<ConditionSet>("one", std::vector<Condition>{gear}, false);
-  auto second = std::make_unique<ConditionSet>("two", std::vector<Condition>{gear}, false);
+  auto first = std::make_unique<ConditionSet>(variableRegistry, "one", std::vector<Condition>{gear}, false);
+  auto second = std::make_unique<ConditionSet>(variableRegistry, "two", std::vector<Condition>{gear}, false);
   ASSERT_NE(variableRegistry.FindVariable(gear.reference), nullptr);
   EXPECT_EQ(variableRegistry.FindVariable(gear.reference)->refCount, 2);
   first.reset();
@@ -415,7 +415,7 @@ TEST_F(Registry, ShortOrStrayDataChangesNothing) {
 // before, and the set that finally builds holds each variable once more.
 TEST_F(Registry, AConditionSetThatRunsOutOfMemoryGivesBackWhatItTook) {
   const Condition held = Cond("A:HELD,Bool", "1");
-  const ConditionSet holder("holder", {held}, false);
+  const ConditionSet holder(variableRegistry, "holder", {held}, false);
   const std::vector<Condition> conditions = {held, Cond("A:NEW ONE,feet", ">1"), Cond("a:REFUSED,Bool", "1"),
                                              Cond("A:NEW TWO,Bool", "1"), held};
   // An allocation whose failure the code absorbs (the link keeps unsent
@@ -426,7 +426,7 @@ TEST_F(Registry, AConditionSetThatRunsOutOfMemoryGivesBackWhatItTook) {
     testing::internal::CaptureStderr();
     FailAllocation(nth);
     try {
-      set = std::make_unique<ConditionSet>("set", conditions, false);
+      set = std::make_unique<ConditionSet>(variableRegistry, "set", conditions, false);
     } catch (const std::bad_alloc&) {
     }
     const bool failed = AllocationFailed();
@@ -456,8 +456,8 @@ class Evaluation : public Registry {
 
 TEST_F(Evaluation, BoolEqualZeroHoldsBeforeAnyValueArrives) {
   host.SetValue("GEAR HANDLE POSITION", "Bool", 1);
-  const ConditionSet down("down", {Cond("A:GEAR HANDLE POSITION,Bool", "==0")}, false);
-  const ConditionSet up("up", {Cond("A:GEAR HANDLE POSITION,Bool", "TRUE")}, false);
+  const ConditionSet down(variableRegistry, "down", {Cond("A:GEAR HANDLE POSITION,Bool", "==0")}, false);
+  const ConditionSet up(variableRegistry, "up", {Cond("A:GEAR HANDLE POSITION,Bool", "TRUE")}, false);
   EXPECT_TRUE(EvaluateConditionSet(down));
   EXPECT_FALSE(EvaluateConditionSet(up));
   ASSERT_TRUE(DispatchUntil([&] { return EvaluateConditionSet(up); }));
@@ -472,10 +472,10 @@ TEST_F(Evaluation, AllOfAndAnyOfOverLiveValues) {
   const Condition bFalse = Cond("A:B,feet", "<20");
   const Condition cTrue = Cond("A:C,Bool", "TRUE");
   const Condition cFalse = Cond("A:C,Bool", "FALSE");
-  const ConditionSet allOf("all", {aTrue, bFalse, cTrue}, false);
-  const ConditionSet allTrue("all true", {aTrue, cTrue}, false);
-  const ConditionSet anyOf("any", {bFalse, cFalse, aTrue}, true);
-  const ConditionSet anyNone("none", {bFalse, cFalse}, true);
+  const ConditionSet allOf(variableRegistry, "all", {aTrue, bFalse, cTrue}, false);
+  const ConditionSet allTrue(variableRegistry, "all true", {aTrue, cTrue}, false);
+  const ConditionSet anyOf(variableRegistry, "any", {bFalse, cFalse, aTrue}, true);
+  const ConditionSet anyNone(variableRegistry, "none", {bFalse, cFalse}, true);
   ASSERT_TRUE(DispatchUntil([&] { return feed.values >= 3; }));
 
   EXPECT_FALSE(EvaluateConditionSet(allOf));
@@ -484,7 +484,7 @@ TEST_F(Evaluation, AllOfAndAnyOfOverLiveValues) {
   EXPECT_FALSE(EvaluateConditionSet(anyNone));
 
   host.SetValue("B", "feet", 19.5);
-  ASSERT_TRUE(DispatchUntil([&] { return EvaluateCondition(bFalse); }));
+  ASSERT_TRUE(DispatchUntil([&] { return EvaluateCondition(bFalse, variableRegistry); }));
   EXPECT_TRUE(EvaluateConditionSet(allOf));
   EXPECT_TRUE(EvaluateConditionSet(anyNone));
 }
@@ -494,7 +494,7 @@ TEST_F(Evaluation, NaNOnlySatisfiesNotEqual) {
   const char* ops[] = {"!=5", "==5", "<5", ">=5", ">5", "<=5"};
   std::vector<std::unique_ptr<ConditionSet>> sets;
   for (const char* op : ops) {
-    sets.push_back(std::make_unique<ConditionSet>(op, std::vector<Condition>{Cond("A:AIRSPEED,knots", op)}, false));
+    sets.push_back(std::make_unique<ConditionSet>(variableRegistry, op, std::vector<Condition>{Cond("A:AIRSPEED,knots", op)}, false));
   }
   const SimVariable* airspeed = variableRegistry.FindVariable("A:AIRSPEED,knots");
   ASSERT_NE(airspeed, nullptr);
@@ -508,7 +508,7 @@ TEST_F(Evaluation, RejectedVariableDarkensItsSetsUntilReloaded) {
   host.SetValue("KEEP", "feet", 1);
   const Condition gear = Cond("A:GEAR HANDLE POSITION,Bool", "1");
   const Condition keep = Cond("A:KEEP,feet", "1");
-  const ConditionSet allOf("all", {gear, keep}, false);
+  const ConditionSet allOf(variableRegistry, "all", {gear, keep}, false);
   ASSERT_TRUE(DispatchUntil([&] { return EvaluateConditionSet(allOf); }));
 
   const std::uint32_t sendId = variableRegistry.FindVariable(gear.reference)->requestSendId;
@@ -517,8 +517,8 @@ TEST_F(Evaluation, RejectedVariableDarkensItsSetsUntilReloaded) {
   const bool delivered = DispatchUntil([&] { return feed.exceptions == 1; });
   testing::internal::GetCapturedStderr();
   ASSERT_TRUE(delivered);
-  EXPECT_FALSE(EvaluateCondition(gear));
-  EXPECT_TRUE(EvaluateCondition(keep));
+  EXPECT_FALSE(EvaluateCondition(gear, variableRegistry));
+  EXPECT_TRUE(EvaluateCondition(keep, variableRegistry));
   EXPECT_FALSE(EvaluateConditionSet(allOf));
 }
 

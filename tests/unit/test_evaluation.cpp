@@ -106,8 +106,8 @@ TEST(CompareWithValue, CharAndStringNeverHold) {
 }
 
 TEST(EvaluateConditionSet, EmptySetsHoldForBothLogics) {
-  const ConditionSet allOf("all", {}, false);
-  const ConditionSet anyOf("any", {}, true);
+  const ConditionSet allOf(variableRegistry, "all", {}, false);
+  const ConditionSet anyOf(variableRegistry, "any", {}, true);
   EXPECT_TRUE(EvaluateConditionSet(allOf));
   EXPECT_TRUE(EvaluateConditionSet(anyOf));
 }
@@ -123,11 +123,11 @@ TEST(EvaluateConditionSet, UnregisteredConditionsAreFalse) {
   };
   testing::internal::CaptureStderr();
   {
-    const ConditionSet anyOf("any", conditions, true);
-    const ConditionSet allOf("all", conditions, false);
+    const ConditionSet anyOf(variableRegistry, "any", conditions, true);
+    const ConditionSet allOf(variableRegistry, "all", conditions, false);
     EXPECT_FALSE(EvaluateConditionSet(anyOf));
     EXPECT_FALSE(EvaluateConditionSet(allOf));
-    for (const Condition& c : conditions) EXPECT_FALSE(EvaluateCondition(c)) << c.reference;
+    for (const Condition& c : conditions) EXPECT_FALSE(EvaluateCondition(c, variableRegistry)) << c.reference;
     EXPECT_TRUE(variableRegistry.entries().empty());
   }
   const std::string boxes = testing::internal::GetCapturedStderr();

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/process_state.h"
 #include "platform/sleep.h"
 #include "platform/stop_request.h"
 #include "platform/terminal.h"
@@ -48,25 +47,25 @@ int Watch(const WatchCommand& command) {
     }
   }
   platform::WatchStopRequests();
-  if (SimConnect_Open(&simHandle, kClientName, nullptr, 0, nullptr, 0) < 0 || !WatchSession::Subscribe(simHandle)) {
+  HANDLE link = nullptr;  // the watch's own connection
+  if (SimConnect_Open(&link, kClientName, nullptr, 0, nullptr, 0) < 0 || !WatchSession::Subscribe(link)) {
     std::fputs(
         "nimbra-profile watch: cannot connect to the simulator (is it running? the connection follows\n"
         "SimConnect.cfg as the bridge's does, else the simulator's default pipe)\n",
         stderr);
-    if (simHandle != nullptr) SimConnect_Close(simHandle);
-    simHandle = nullptr;
+    if (link != nullptr) SimConnect_Close(link);
     return 1;
   }
   {
     // Without FILE a profile that does not load (no aircraft yet, no GLOBAL
     // file) is shown as such until the aircraft brings one that does.
-    WatchSession session(command.options);
+    WatchSession session(command.options, &link);
     const bool redraw = !command.plain && platform::OutputIsTerminal();
     const bool colour = redraw && platform::OutputTakesColour();
     if (redraw) Write("\x1b[2J");
     std::vector<std::string> shown;
     while (!platform::StopRequested() && !session.ended()) {
-      if (SimConnect_CallDispatch(simHandle, WatchSession::Dispatch, &session) < 0) break;  // the link ended
+      if (SimConnect_CallDispatch(link, WatchSession::Dispatch, &session) < 0) break;  // the link ended
       std::vector<std::string> screen = session.Screen(colour);
       if (screen != shown) {
         Show(screen, redraw);
@@ -75,8 +74,7 @@ int Watch(const WatchCommand& command) {
       platform::SleepMilliseconds(kDispatchPauseMs);
     }
   }  // the session gives its variables back while the link is open
-  SimConnect_Close(simHandle);
-  simHandle = nullptr;
+  SimConnect_Close(link);
   return 0;
 }
 

@@ -2,12 +2,13 @@
 
 #include <utility>
 
-#include "app/process_state.h"
 #include "colours.h"
 #include "simlink/field_text.h"
 #include "variables/variable_registry.h"
 
-WatchSession::WatchSession(WatchOptions options) : options_(std::move(options)) { Load(); }
+WatchSession::WatchSession(WatchOptions options, const HANDLE* link) : options_(std::move(options)), registry_(link) {
+  Load();
+}
 
 bool WatchSession::Subscribe(HANDLE handle) {
   return SimConnect_SubscribeToSystemEvent(handle, kWatchEventSim, "Sim") >= 0 &&
@@ -23,7 +24,7 @@ void WatchSession::Load() {
                             options_.unitName);
     path = choice_->path;
   }
-  view_ = std::make_unique<WatchView>(path, options_.limits);
+  view_ = std::make_unique<WatchView>(path, options_.limits, registry_);
 }
 
 void WatchSession::Dispatch(SIMCONNECT_RECV* data, DWORD size, void* context) {
@@ -58,7 +59,7 @@ void WatchSession::OnMessage(const SIMCONNECT_RECV& message, DWORD size) {
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:
       if (size >= kSimObjectDataOffset) {
         const auto& values = static_cast<const SIMCONNECT_RECV_SIMOBJECT_DATA&>(message);
-        variableRegistry.StoreValue(values.dwRequestID,
+        registry_.StoreValue(values.dwRequestID,
                                     reinterpret_cast<const std::uint8_t*>(&message) + kSimObjectDataOffset,
                                     size - kSimObjectDataOffset);
       }
@@ -87,7 +88,7 @@ std::vector<std::string> WatchSession::Screen(bool colour) const {
     lines.push_back(console::Painted("does not load: " + check.failure->message, console::kWrong, colour));
     return lines;
   }
-  std::size_t variables = variableRegistry.entries().size();
+  std::size_t variables = registry_.entries().size();
   lines.push_back("variables: " + std::to_string(variables) + " registered" +
                   (view_->rejected().empty() ? std::string()
                                              : ", " + console::Painted(std::to_string(view_->rejected().size()) +

@@ -30,8 +30,9 @@ struct WatchOptions {
 
 class WatchSession {
  public:
-  // Loads the first profile and registers its variables over simHandle.
-  explicit WatchSession(WatchOptions options);
+  // Loads the first profile and registers its variables over the
+  // connection held in `*link`, which outlives the session.
+  WatchSession(WatchOptions options, const HANDLE* link);
 
   // Subscribes to the simulator's events this session follows; false when a
   // call fails.
@@ -40,6 +41,7 @@ class WatchSession {
   static void Dispatch(SIMCONNECT_RECV* data, DWORD size, void* context);
 
   const WatchView& view() const { return *view_; }
+  const VariableRegistry& registry() const { return registry_; }
   bool ended() const { return ended_; }  // the simulator said it quits
   bool simulationRunning() const { return running_; }
 
@@ -51,6 +53,7 @@ class WatchSession {
   void Load();
 
   WatchOptions options_;
+  VariableRegistry registry_;
   std::unique_ptr<WatchView> view_;
   std::optional<ProfileLookup> choice_;  // when watching the bridge's choice
   bool running_ = false;

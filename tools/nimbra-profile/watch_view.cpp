@@ -4,7 +4,6 @@
 #include <cmath>
 #include <utility>
 
-#include "app/process_state.h"
 #include "colours.h"
 #include "profiles/profile_files.h"
 #include "condition_wording.h"
@@ -36,7 +35,8 @@ std::string ValueText(double value) {
   return std::string(text, result.ptr);
 }
 
-WatchView::WatchView(const std::string& path, const LedLimits& limits) : check_(CheckProfile(path, limits)) {
+WatchView::WatchView(const std::string& path, const LedLimits& limits, VariableRegistry& registry)
+    : registry_(registry), check_(CheckProfile(path, limits)) {
   if (!loaded()) return;
   // As the bridge binds them: each accepted entry's set takes its variables;
   // of several gates only the last one stays.
@@ -44,23 +44,23 @@ WatchView::WatchView(const std::string& path, const LedLimits& limits) : check_(
   for (const CheckedEntry& checked : check_.entries) {
     const EntryOutcome& entry = checked.outcome;
     if (!entry.accepted || (entry.gate && entry.index != check_.gateEntry)) continue;
-    watched_.push_back(Watched{entry.index, std::make_unique<ConditionSet>(entry.text, entry.conditions, entry.isOr,
+    watched_.push_back(Watched{entry.index, std::make_unique<ConditionSet>(registry_, entry.text, entry.conditions, entry.isOr,
                                                                           check_.localVariables)});
     if (entry.gate) gate_ = &watched_.back();
   }
 }
 
 void WatchView::Rejected(std::uint32_t sendId) {
-  for (const auto& [reference, variable] : variableRegistry.entries()) {
+  for (const auto& [reference, variable] : registry_.entries()) {
     if (variable->addSendId != sendId && variable->requestSendId != sendId) continue;
     rejected_.insert(reference);
-    variableRegistry.RemoveBySendId(sendId);
+    registry_.RemoveBySendId(sendId);
     return;
   }
 }
 
 std::string WatchView::CurrentValue(const std::string& reference, bool colour) const {
-  const SimVariable* variable = variableRegistry.FindVariable(reference);
+  const SimVariable* variable = registry_.FindVariable(reference);
   if (variable == nullptr) {
     return rejected_.count(reference) != 0 ? console::Painted("REJECTED by the simulator", console::kWrong, colour)
                                            : "not registered";
@@ -73,7 +73,7 @@ std::string WatchView::CurrentValue(const std::string& reference, bool colour) c
 void WatchView::AddConditionLines(const ConditionSet& set, bool colour, std::vector<std::string>& lines) const {
   const bool holds = EvaluateConditionSet(set);
   for (const Condition& condition : set.conditions) {
-    const bool conditionHolds = EvaluateCondition(condition);
+    const bool conditionHolds = EvaluateCondition(condition, registry_);
     std::string line = "      " + condition.reference + " " + OperatorText(condition.op) + " " +
                        ExpectedText(condition) + "  now " + CurrentValue(condition.reference, colour) + "  " +
                        (conditionHolds ? "holds" : "fails");

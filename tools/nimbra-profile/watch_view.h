@@ -3,9 +3,9 @@
 // bridge holds it now and whether it holds, the entry's result (lit, dark,
 // or dark because the gate fails), the gate, and the variables the simulator
 // rejected. The profile is read by the checker's code (the bridge's loading
-// with every decision kept), its variables are registered through the
-// bridge's registry and the conditions decided by the bridge's evaluation,
-// so what it shows is what the bridge does with the same values.
+// with every decision kept), its variables are registered through a registry
+// of the bridge's kind and the conditions decided by the bridge's
+// evaluation, so what it shows is what the bridge does with the same values.
 #pragma once
 
 #include <cstddef>
@@ -21,9 +21,9 @@
 class WatchView {
  public:
   // Reads the profile at `path` for a device with these limits and, when it
-  // loads, registers the variables of its accepted entries over the open
-  // simulator connection. They are given back when the view goes.
-  WatchView(const std::string& path, const LedLimits& limits);
+  // loads, registers the variables of its accepted entries in `registry`,
+  // which outlives the view. They are given back when the view goes.
+  WatchView(const std::string& path, const LedLimits& limits, VariableRegistry& registry);
   WatchView(const WatchView&) = delete;
   WatchView& operator=(const WatchView&) = delete;
 
@@ -49,6 +49,7 @@ class WatchView {
   void AddConditionLines(const ConditionSet& set, bool colour, std::vector<std::string>& lines) const;
   std::string CurrentValue(const std::string& reference, bool colour) const;
 
+  VariableRegistry& registry_;
   ProfileCheck check_;
   std::vector<Watched> watched_;  // the accepted entries in profile order, the gate among them
   const Watched* gate_ = nullptr;
