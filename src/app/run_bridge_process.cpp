@@ -1,4 +1,7 @@
-#include "app/run_bridge_process.h"
+// The portable body of the process entry point: creates the BridgeApp, whose
+// constructor is the whole life of the process, keeps it in the process-wide
+// owning pointer and returns the exit code (always 0).
+#include "platform/program_entry.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 // POSIX entry point: arguments are ignored (the bridge takes no command line).
 // A stop signal ends the dispatch loop, so the ordinary shutdown still runs.
-#include "app/run_bridge_process.h"
+#include "platform/program_entry.h"
 #include "platform/stop_request.h"
 
 int main() {

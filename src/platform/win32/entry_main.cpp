@@ -2,7 +2,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include "app/run_bridge_process.h"
+#include "platform/program_entry.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
   return RunBridgeProcess();
