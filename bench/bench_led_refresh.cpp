@@ -52,7 +52,7 @@ void RefreshLeds(benchmark::State& state, bool flipping) {
   virtual_unit::Attach(kSupportedUnitVendorId, kSupportedUnitProductId, {std::string("unit/0")});
 
   {
-    HidDevice unit(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", 4, 3);
+    HidDevice unit(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", kSupportedUnitLedLimits);
     unit.Initialise();
     rapidjson::Document profile;
     profile.Parse(FullProfile().c_str());

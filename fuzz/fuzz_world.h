@@ -30,7 +30,7 @@ inline HidDevice& Unit() {
     virtual_unit::SetRecording(false);  // millions of runs: keep no record
     virtual_unit::Attach(kSupportedUnitVendorId, kSupportedUnitProductId, {std::string("unit/0")});
     devices.push_back(std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId,
-                                                  "Velk_Throttle_Fuzz", 4, 3));
+                                                  "Velk_Throttle_Fuzz", kSupportedUnitLedLimits));
     devices.back()->Initialise();
     // The bridge drops its devices before the registry goes at exit; so must
     // a fuzz target, and with no connection left to unregister on.

@@ -34,7 +34,9 @@ void CreateDevices(const BridgeSettings& settings) {
                                .vendorId = settings.unit.vendorId});
   for (const DeviceDescriptor& descriptor : deviceDescriptors) {
     devices.push_back(std::make_unique<HidDevice>(descriptor.vendorId, descriptor.productId, descriptor.name,
-                                                  descriptor.lastByteIndex, descriptor.lastByteMaxBit, settings.unit));
+                                                  LedLimits{static_cast<std::uint32_t>(descriptor.lastByteIndex),
+                                                            static_cast<std::uint32_t>(descriptor.lastByteMaxBit)},
+                                                  settings.unit));
     devices.back()->packagesPath = settings.packagesPath;
   }
   InitialiseDevices();
@@ -74,8 +76,8 @@ BridgeApp::~BridgeApp() { Shutdown(); }
 void Shutdown() {
   if (simHandle != nullptr) {
     for (const auto& device : devices) {
-      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, static_cast<DWORD>(device->typeId + 1));
-      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, static_cast<DWORD>(device->typeId + 2));
+      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, ReloadItemId(device->typeId));
+      SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, ShowHideItemId(device->typeId));
     }
   }
   for (auto& device : devices) device.reset();

@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr DWORD kEventReloadBindings = kSupportedUnitTypeId + 1;
-constexpr DWORD kEventShowHideBindings = kSupportedUnitTypeId + 2;
+constexpr DWORD kEventReloadBindings = ReloadItemId(kSupportedUnitTypeId);
+constexpr DWORD kEventShowHideBindings = ShowHideItemId(kSupportedUnitTypeId);
 
 // The simulator's exception names by code; two of them end in a blank.
 constexpr const char* const kExceptionNames[] = {

@@ -12,14 +12,14 @@ HRESULT AddDeviceMenu(const std::unique_ptr<Device>& entry) {
   if (!entry) return 1;
   const std::string text = entry->name + " - " + "Reload Bindings";
   const HRESULT result = SimConnect_MenuAddSubItem(simHandle, kMenuTopEventId, text.c_str(),
-                                                   static_cast<DWORD>(entry->typeId + 1), 0);
+                                                   ReloadItemId(entry->typeId), 0);
   if (result < 0) return result;
   return SetShowHideItem(entry);
 }
 
 HRESULT SetShowHideItem(const std::unique_ptr<Device>& entry) {
   if (!entry) return 1;
-  const auto itemId = static_cast<DWORD>(entry->typeId + 2);
+  const DWORD itemId = ShowHideItemId(entry->typeId);
   // At start-up there is no such item yet; the delete is made all the same.
   SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, itemId);
   const std::string text = entry->name + " - " + (entry->showBindings ? "Hide Bindings" : "Show Bindings");

@@ -25,8 +25,8 @@ Device::Device(std::int32_t vendorId, std::int32_t productId, std::string name, 
 
 Device::~Device() {
   if (simHandle != nullptr) {
-    SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, static_cast<DWORD>(typeId + 1));
-    SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, static_cast<DWORD>(typeId + 2));
+    SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, ReloadItemId(typeId));
+    SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, ShowHideItemId(typeId));
   }
   if (readMutex != platform::kNoMarker) {
     platform::CloseMarker(readMutex);

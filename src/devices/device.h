@@ -11,6 +11,12 @@
 
 #include "devices/supported_unit.h"
 #include "platform/named_marker.h"
+#include "simlink/simconnect.h"
+
+// The client event identifiers of a device's two menu sub-items, counted
+// from its type: "Reload Bindings", then "Show Bindings"/"Hide Bindings".
+constexpr DWORD ReloadItemId(std::int32_t typeId) { return static_cast<DWORD>(typeId + 1); }
+constexpr DWORD ShowHideItemId(std::int32_t typeId) { return static_cast<DWORD>(typeId + 2); }
 
 class Device {
  public:

@@ -11,11 +11,11 @@
 
 bool hidInitialised = false;
 
-HidDevice::HidDevice(std::int32_t vendorId, std::int32_t productId, std::string name, std::int32_t lastByteIndex,
-                     std::int32_t lastByteMaxBit, UnitIds supported)
+HidDevice::HidDevice(std::int32_t vendorId, std::int32_t productId, std::string name, LedLimits limits,
+                     UnitIds supported)
     : Device(vendorId, productId, std::move(name), supported),
-      lastByteIndex(static_cast<std::uint32_t>(lastByteIndex)),
-      lastByteMaxBit(static_cast<std::uint32_t>(lastByteMaxBit)) {}
+      lastByteIndex(limits.lastByteIndex),
+      lastByteMaxBit(limits.lastByteMaxBit) {}
 
 HidDevice::~HidDevice() {
   if (hidHandle != nullptr) {

@@ -23,8 +23,8 @@ class HidDevice : public Device {
  public:
   // `supported` is the pair that gets the menu identifiers (the pair the
   // settings name, else the default one).
-  HidDevice(std::int32_t vendorId, std::int32_t productId, std::string name, std::int32_t lastByteIndex,
-            std::int32_t lastByteMaxBit, UnitIds supported = kDefaultUnitIds);
+  HidDevice(std::int32_t vendorId, std::int32_t productId, std::string name, LedLimits limits,
+            UnitIds supported = kDefaultUnitIds);
   // Switches the LEDs off and closes the unit, shuts the library down when it
   // is the last device, then releases the bindings' variables.
   ~HidDevice() override;

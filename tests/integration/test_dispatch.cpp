@@ -105,7 +105,7 @@ TEST_F(Dispatch, ExceptionsShowTheirNamesExceptForAnUnrecognizedId) {
 }
 
 TEST_F(Dispatch, EventsFollowTheSimulationStateExceptTheShowHideToggle) {
-  devices.push_back(std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", 4, 3));
+  devices.push_back(std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", kSupportedUnitLedLimits));
   devices.back()->Initialise();
   auto event = [](std::uint32_t id, std::uint32_t data = 0) { Deliver(Message(4, 24, {0, id, data})); };
   // The reload's first step sends a dark report, so reports count reloads here.
@@ -165,7 +165,7 @@ class Reload : public UnitSession {
     UnitSession::SetUp();
     name = "Test_" + pipe.name();
     global = platform::ModuleDirectory() + name + "_Config.json";
-    devices.push_back(std::make_unique<ObservedUnit>(1, 2, name, 4, 3));
+    devices.push_back(std::make_unique<ObservedUnit>(1, 2, name, kSupportedUnitLedLimits));
   }
   void TearDown() override {
     std::remove(global.c_str());
@@ -420,7 +420,7 @@ TEST_F(Reload, BeforeAnyAircraftTheLocalProfileIsTheFileInTheCurrentFolder) {
 TEST_F(Reload, ARefusedReloadItemStopsTheMenuAndLeavesTheDeviceWorking) {
   devices.clear();
   devices.push_back(std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId,
-                                                name + std::string(240 - name.size(), 'n'), 4, 3));
+                                                name + std::string(240 - name.size(), 'n'), kSupportedUnitLedLimits));
   const std::size_t from = Mark();
   testing::internal::CaptureStderr();
   InitialiseDevices();

@@ -58,7 +58,7 @@ TEST_F(Devices, AFailingHidLibraryShowsOneBoxPerDeviceAndRefreshesNothing) {
   virtual_unit::FailCall(Call::Init);
   testing::internal::CaptureStderr();
   HidDevice& device = MakeUnit();
-  HidDevice second(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", 4, 3);
+  HidDevice second(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", kSupportedUnitLedLimits);
   second.Initialise();
   const std::string boxes = testing::internal::GetCapturedStderr();
   if (kBoxesOnStderr) {
@@ -119,7 +119,7 @@ TEST_F(Devices, TheLibraryIsShutDownOnlyWhenOneDeviceIsLeft) {
     virtual_unit::Reset();
     virtual_unit::Attach(kSupportedUnitVendorId, kSupportedUnitProductId, {std::string("unit/0")});
     for (std::size_t i = 0; i < count; ++i) {
-      devices.push_back(std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", 4, 3));
+      devices.push_back(std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", kSupportedUnitLedLimits));
       devices.back()->Initialise();
     }
     // As the bridge's shutdown does: every device destroyed, then the list emptied.
@@ -132,8 +132,8 @@ TEST_F(Devices, TheLibraryIsShutDownOnlyWhenOneDeviceIsLeft) {
 
 TEST_F(Devices, MenuSubItemsCarryTheTypeIdentifierAndTheShowHideState) {
   std::unique_ptr<Device> supported = std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId,
-                                                                  "Velk_Throttle", 4, 3);
-  std::unique_ptr<Device> other = std::make_unique<HidDevice>(0x1234, 0x5678, "Other", 4, 3);
+                                                                  "Velk_Throttle", kSupportedUnitLedLimits);
+  std::unique_ptr<Device> other = std::make_unique<HidDevice>(0x1234, 0x5678, "Other", kSupportedUnitLedLimits);
   const std::unique_ptr<Device> empty;
   const std::size_t start = Mark();
   EXPECT_EQ(AddDeviceMenu(supported), S_OK);

@@ -46,7 +46,7 @@ class UnitSession : public ::testing::Test {
 
   // The supported unit as the bridge makes it, initialised.
   HidDevice& MakeUnit() {
-    unit = std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", 4, 3);
+    unit = std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", kSupportedUnitLedLimits);
     unit->Initialise();
     return *unit;
   }

@@ -9,13 +9,17 @@
 #include <rapidjson/error/en.h>
 
 #include "colours.h"
+#include "devices/supported_unit.h"
 
 namespace demo {
 
 std::vector<Position> UnitPositions() {
   std::vector<Position> positions;
-  for (int byte = 1; byte <= 4; ++byte) {
-    for (int bit = 0; bit < (byte == 4 ? 4 : 8); ++bit) positions.emplace_back(byte, bit);
+  const int lastByte = kSupportedUnitLastByteIndex;
+  for (int byte = 1; byte <= lastByte; ++byte) {
+    for (int bit = 0; bit < (byte == lastByte ? kSupportedUnitLastByteMaxBit + 1 : 8); ++bit) {
+      positions.emplace_back(byte, bit);
+    }
   }
   return positions;
 }

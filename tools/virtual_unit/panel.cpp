@@ -1,20 +1,22 @@
 // The unit's face as text: one row per LED byte, one column per bit.
 #include <string>
 
+#include "devices/supported_unit.h"
 #include "virtual_unit.h"
 
 namespace virtual_unit {
 
 std::string DrawPanel(const std::vector<std::uint8_t>& report) {
-  // The unit's grid: bytes 1 to 3 with eight LEDs each, byte 4 with four.
-  static const int kBitsPerByte[] = {0, 8, 8, 8, 4};
+  // The unit's grid: eight LEDs a byte, fewer in the last one.
+  const int lastByte = kSupportedUnitLastByteIndex;
   auto lit = [&](int byte, int bit) {
     return static_cast<std::size_t>(byte) < report.size() && (report[byte] >> bit & 1) != 0;
   };
   std::string panel = "       bit 0 1 2 3 4 5 6 7\n";
-  for (int byte = 1; byte <= 4; ++byte) {
+  for (int byte = 1; byte <= lastByte; ++byte) {
     panel += "  byte " + std::to_string(byte) + "  ";
-    for (int bit = 0; bit < kBitsPerByte[byte]; ++bit) panel += lit(byte, bit) ? " #" : " .";
+    const int bits = byte == lastByte ? kSupportedUnitLastByteMaxBit + 1 : 8;
+    for (int bit = 0; bit < bits; ++bit) panel += lit(byte, bit) ? " #" : " .";
     panel += "\n";
   }
   const unsigned id = report.empty() ? 0 : report[0];
