@@ -1,3 +1,7 @@
+// The bridge's whole life in one constructor: open the link, subscribe, add
+// the menu and the devices, dispatch until the link ends or a stop is asked
+// for, then tear everything down in the order that leaves the unit dark and
+// the simulator's menu clean.
 #include "app/bridge_app.h"
 
 #include "app/dispatch.h"

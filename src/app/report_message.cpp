@@ -1,3 +1,6 @@
+// Every message the bridge shows goes through here: a box for failures, or a
+// red simulator text line (of a fixed 200-byte buffer) for news, which is
+// dropped while no connection is open.
 #include "app/report_message.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The socket library is started once, by whichever TCP connection needs it
+// first, and cleaned up only if the link started it.
 #include "simlink/socket_library.h"
 
 #include <atomic>

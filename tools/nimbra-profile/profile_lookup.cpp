@@ -1,3 +1,5 @@
+// The bridge's profile choice for one aircraft, with every LOCAL candidate
+// looked at, for `which` and `watch`.
 #include "profile_lookup.h"
 
 #include <cstdio>

@@ -1,3 +1,5 @@
+// One watch over an open connection: the profile followed across aircraft
+// loads, the simulator's messages handed to the view, and the screen built.
 #include "watch_session.h"
 
 #include <utility>

@@ -1,3 +1,6 @@
+// The live view of one profile: its accepted entries bound as the bridge
+// binds them, in a registry of the watch's own, and drawn with each
+// condition's current value.
 #include "watch_view.h"
 
 #include <charconv>

@@ -1,3 +1,7 @@
+// The client's messages as simhost reads them, from its own wire table: the
+// header, each message's fields decoded and checked against its length, and
+// the server's messages built for sending. Nothing here is shared with the
+// bridge's link, so that a mistake in one is caught by the other.
 #include "protocol.h"
 
 #include <algorithm>

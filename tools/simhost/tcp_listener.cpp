@@ -1,3 +1,6 @@
+// simhost's TCP listeners on the loopback addresses (IPv4 and IPv6): each
+// accepted socket becomes a connection of the shared stream kind, closed
+// gracefully or with a reset as a script asks.
 #include <utility>
 
 #include "listener.h"

@@ -1,3 +1,5 @@
+// Whether standard output is a terminal, and one that takes colour, for the
+// tools' live views (a non-empty NO_COLOR turns colour off).
 #include "platform/terminal.h"
 
 #include <cstdlib>
