@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 
+#include "checks.h"
 #include "commands.h"
 
 namespace e2e {
@@ -187,6 +188,7 @@ bool ParseCase(const std::string& text, const std::string& path, Case* out, std:
       Check check;
       check.line = number;
       if (!ParseCheck(name, argument, &check)) return fail(i, "malformed " + name);
+      if (const auto why = PatternError(check.pattern)) return fail(i, "malformed " + name + ": " + *why);
       out->checks.push_back(check);
     } else {
       Step step;
