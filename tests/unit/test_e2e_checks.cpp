@@ -1,7 +1,8 @@
 // The end-to-end runner's matcher judged by its own table: each check
 // directive against streams it must accept and streams it must refuse, with
 // the report it prints. A matcher that lets a wrong stream through would let
-// every case pass, so each directive has rows that must fail.
+// every case pass, so each directive has rows that must fail. Then the case
+// lines the parser refuses rather than run in a way that proves nothing.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -179,23 +180,28 @@ INSTANTIATE_TEST_SUITE_P(Directives, ChecksTest, ::testing::ValuesIn(kRows),
                            return name;
                          });
 
-// A pattern that can match nothing as meant is refused with the case, never
-// run: as a -NOT check it would pass whatever the stream held.
-struct PatternRow {
+// A line the runner cannot carry out as meant is refused with the case, never
+// run: a pattern that matches nothing as meant would pass as a -NOT check
+// whatever the stream held, and a wait without its state would wait for
+// nothing.
+struct RefusedRow {
   const char* line;
   const char* error;  // the start of the parser's message
 };
 
-const PatternRow kPatternRows[] = {
+const RefusedRow kRefusedRows[] = {
     {"CHECK-HOST-NOT: a{{b", "m.case:2: malformed CHECK-HOST-NOT: {{ without }}"},
     {"CHECK-HOST-NOT: {{a}} and {{b", "m.case:2: malformed CHECK-HOST-NOT: {{ without }}"},
     {"CHECK-HOST-NOT: {{[}}", "m.case:2: malformed CHECK-HOST-NOT: not a regular expression"},
     {"CHECK-ERR-EXACT: x{{(}}y", "m.case:2: malformed CHECK-ERR-EXACT: not a regular expression"},
     {"CHECK-LOG-COUNT: 2 {{*}}", "m.case:2: malformed CHECK-LOG-COUNT: not a regular expression"},
+    {"WAIT-MARKER: 100 Global\\Velk_Throttle_Read", "m.case:2: WAIT-MARKER takes MS NAME held|absent"},
+    {"WAIT-MARKER: 100 absent", "m.case:2: WAIT-MARKER takes MS NAME held|absent"},
+    {"WAIT-MARKER: 0 Global\\Velk_Throttle_Read absent", "m.case:2: WAIT-MARKER takes MS NAME held|absent"},
 };
 
-TEST(ChecksPatternTest, RefusesPatternsThatCannotMatchAsMeant) {
-  for (const PatternRow& row : kPatternRows) {
+TEST(CaseFileTest, RefusesLinesThatCannotBeCarriedOutAsMeant) {
+  for (const RefusedRow& row : kRefusedRows) {
     e2e::Case c;
     std::string error;
     EXPECT_FALSE(e2e::ParseCase(std::string("PLATFORMS: linux\n") + row.line + "\n", "m.case", &c, &error)) << row.line;
