@@ -132,7 +132,7 @@ const CheckRow kRows[] = {
     // CHECK-EXIT: the bridge's exit status, 0 without the line.
     {"exit: 0 without the line", "", {}, 0, {}, true, 0},
     {"exit: not 0 without the line", "", {}, 1,
-     {"m.case:0: error: CHECK-EXIT: the bridge's exit status differs\n", "  expected: 0\n", "  got:      3\n"}, true, 3},
+     {"error: CHECK-EXIT: the bridge's exit status differs\n", "  expected: 0\n", "  got:      3\n"}, true, 3},
     {"exit: as named", "CHECK-EXIT: 3\n", {}, 0, {}, true, 3},
     {"exit: other than named", "CHECK-EXIT: 3\n", {}, 1, {"m.case:3: error: CHECK-EXIT", "  got:      0\n"}, true, 0},
     {"exit: killed", "", {}, 1, {"  got:      none: it still ran after EXIT-LIMIT and was killed\n"}, true,
