@@ -39,9 +39,13 @@ TEST(SimHostCommands, EachMalformedLineGetsItsCommandsUsage) {
       {"value-period", "usage: value-period MS"},
       {"flood maybe", "usage: flood on|off"},
       {"wait message NoSuchType",
-       "usage: wait client|disconnect [MS] | wait open [MS] | wait message TYPE [MS] | wait N messages [MS]"},
+       "usage: wait client|disconnect [MS] | wait open [MS] | wait message TYPE [MS] | wait N messages [MS] | "
+       "wait value NAME [MS]"},
       {"wait client 1 2",
-       "usage: wait client|disconnect [MS] | wait open [MS] | wait message TYPE [MS] | wait N messages [MS]"},
+       "usage: wait client|disconnect [MS] | wait open [MS] | wait message TYPE [MS] | wait N messages [MS] | "
+       "wait value NAME [MS]"},
+      {"wait value", "usage: wait client|disconnect [MS] | wait open [MS] | wait message TYPE [MS] | wait N messages [MS] | "
+                     "wait value NAME [MS]"},
       {"sleep", "usage: sleep MS"},
       {"show nothing", "usage: show menu|subscriptions|definitions|requests|texts|messages|refused|flood"},
   };
@@ -98,6 +102,7 @@ TEST(SimHostCommands, HelpPutsEachHelpTextInItsColumn) {
            "\n  message frame SIZE VERSION TYPE [HEX] [cut N]\n                               a header of your choice",
            "\n  close | reset                orderly close / abortive reset of the connection\n",
            "\n  wait open [MS] | wait message TYPE [MS] | wait N messages [MS]\n",
+           "\n  wait value NAME [MS]         until the client was sent NAME's present value\n",
            "\n  help | exit\n'last' is the send id",
        }) {
     EXPECT_NE(help.find(line), std::string::npos) << line;

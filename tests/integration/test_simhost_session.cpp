@@ -229,4 +229,38 @@ TEST(SimHostDue, ARequestWithoutDatumsServesNothing) {
   EXPECT_TRUE(simhost::ValuesDue(session, values, simhost::Clock::now(), 1000ms).values.empty());
 }
 
+// ---- The wait for a value: the client holds the variable's present value ---
+TEST(SimHostDue, CurrentValueSentOnlyOnceTheClientHasThePresentValue) {
+  using simhost::Clock;
+  struct Case {
+    const char* name;
+    std::uint32_t period;
+    bool sent;     // a value message went out, carrying 1
+    double now;    // the variable's value now
+    const char* asked;
+    bool holds;    // CurrentValueSent's answer
+  };
+  const Case cases[] = {
+      {"sent with the present value", wire::kPeriodSecond, true, 1, "V", true},
+      {"the name in another case", wire::kPeriodSecond, true, 1, "v", true},
+      {"changed since it was sent", wire::kPeriodSecond, true, 2, "V", false},
+      {"not sent yet", wire::kPeriodSecond, false, 1, "V", false},
+      {"another variable", wire::kPeriodSecond, true, 1, "W", false},
+      {"a request that serves no values", wire::kPeriodNever, true, 1, "V", false},
+  };
+  for (const Case& c : cases) {
+    ValueStore values;
+    Session session(values);
+    session.Apply(Add(1, "U"));
+    session.Apply(Add(1, "V"));
+    session.Apply(RequestData(7, 1, c.period, wire::kFlagChanged));
+    if (c.sent) session.MarkSent(7, Clock::now(), {0, 1});
+    values.Set("V", "number", c.now);
+    EXPECT_EQ(simhost::CurrentValueSent(session, values, c.asked), c.holds) << c.name;
+  }
+  ValueStore values;
+  Session session(values);
+  EXPECT_FALSE(simhost::CurrentValueSent(session, values, "V")) << "no request at all";
+}
+
 }  // namespace

@@ -129,7 +129,8 @@ const std::vector<CommandRunner::Call::Command>& CommandRunner::Call::Table() {
       {{"flood"}, {{{"on|off"}, "values of every request as fast as the client reads, with ticks"}}, &Call::Flood},
       {{"wait"},
        {{{"client|disconnect [MS]"}, ""},
-        {{"open [MS]", "message TYPE [MS]", "N messages [MS]"}, "messages after those the previous waits took"}},
+        {{"open [MS]", "message TYPE [MS]", "N messages [MS]"}, "messages after those the previous waits took"},
+        {{"value NAME [MS]"}, "until the client was sent NAME's present value"}},
        &Call::Wait},
       {{"sleep"}, {{{"MS"}, ""}}, &Call::Sleep},
       {{"show"}, {{{"menu|subscriptions|definitions|requests|texts|messages|refused|flood"}, ""}}, &Call::Show},
@@ -392,6 +393,12 @@ CommandRunner::Result CommandRunner::Call::Wait() {
     if (w.size() > 3 || !TimeoutAt(2, &t)) return Usage();
     const bool ok = what == "client" ? host().WaitForClient(t) : host().WaitForDisconnect(t);
     return ok ? Result::Ok : Fail("wait " + what + ": timed out after " + std::to_string(t.count()) + " ms");
+  }
+  if (what == "value") {
+    if (w.size() < 3 || w.size() > 4 || !TimeoutAt(3, &t)) return Usage();
+    if (host().WaitForValueSent(w[2], t)) return Result::Ok;
+    return Fail("wait value: " + w[2] + " was not sent with its present value within " + std::to_string(t.count()) +
+                " ms");
   }
   std::optional<std::uint32_t> type;
   std::size_t typeArgs = 0;

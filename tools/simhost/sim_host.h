@@ -126,6 +126,10 @@ class SimHost {
   // simulator does.
   void SetValue(const std::string& name, const std::string& unit, double value);
   std::optional<double> Value(const std::string& name, const std::string& unit) const;
+  // Until a request of the current client has sent it the variable `name`
+  // with its present value (a request for it must exist): what the host
+  // sends afterwards reaches the client after that value.
+  bool WaitForValueSent(const std::string& name, Millis timeout) const;
   // The local variables set or registered so far, each as first written.
   std::vector<std::string> LocalVariables() const;
   // AddToDataDefinition with this datum name is answered by EXCEPTION

@@ -1,12 +1,21 @@
 // The one rule for which value messages are due.
 #include "values_due.h"
 
+#include <cctype>
+
 namespace simhost {
 namespace {
 
 bool ServesValues(std::uint32_t period) {
   return period == wire::kPeriodOnce || period == wire::kPeriodSecond || period == wire::kPeriodVisualFrame ||
          period == wire::kPeriodSimFrame;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  return true;
 }
 
 }  // namespace
@@ -36,6 +45,23 @@ Due ValuesDue(const Session& session, const ValueStore& values, Clock::time_poin
     due.values.push_back(DueValue{req.requestId, std::move(message), std::move(current)});
   }
   return due;
+}
+
+bool CurrentValueSent(const Session& session, const ValueStore& values, const std::string& name) {
+  for (const auto& [id, req] : session.Requests()) {
+    if (!ServesValues(req.period)) continue;
+    auto def = session.Definitions().find(req.defineId);
+    auto sent = session.Sent().find(id);
+    if (def == session.Definitions().end() || sent == session.Sent().end() || !sent->second.sent) continue;
+    std::vector<double> current;
+    values.Encode(def->second, &current);
+    for (std::size_t i = 0; i < def->second.size(); ++i) {
+      if (SameName(def->second[i].name, name) && i < sent->second.values.size() && i < current.size() &&
+          sent->second.values[i] == current[i])
+        return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace simhost

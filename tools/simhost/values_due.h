@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "session.h"
@@ -28,5 +29,11 @@ struct Due {
 // at most once per `pace`; a ONCE request only the first time. Unpaced (the
 // flood): every request that serves values is due, whatever it sent before.
 Due ValuesDue(const Session& session, const ValueStore& values, Clock::time_point now, std::optional<Millis> pace);
+
+// Whether a request that serves values has sent the client the variable
+// `name` (without regard to case) with the value it holds now: what the
+// client knows of it is up to date, so whatever the host sends next reaches
+// the client after that value.
+bool CurrentValueSent(const Session& session, const ValueStore& values, const std::string& name);
 
 }  // namespace simhost

@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 
+#include "checks.h"
 #include "commands.h"
 
 namespace e2e {
@@ -17,7 +18,7 @@ namespace {
 const std::vector<std::string> kSettings = {"PLATFORMS", "TRANSPORT", "BRIDGE", "LOCK", "ENV", "EXIT-LIMIT"};
 const std::vector<std::string> kBlocks = {"FILE", "FILE-HEX", "APPDATA-FILE", "WRITE", "WRITE-HEX"};
 const std::vector<std::string> kSteps = {"HOST",        "HOST-TRY",     "RUN",       "DIR",    "WRITE-DIR",
-                                         "HOLD-MARKER", "PROBE-MARKER", "WAIT-EXIT", "SIGNAL", "WAIT-REPORT"};
+                                         "HOLD-MARKER", "PROBE-MARKER", "WAIT-MARKER", "WAIT-EXIT", "SIGNAL", "WAIT-REPORT"};
 
 bool Among(const std::vector<std::string>& list, const std::string& word) {
   return std::find(list.begin(), list.end(), word) != list.end();
@@ -187,6 +188,7 @@ bool ParseCase(const std::string& text, const std::string& path, Case* out, std:
       Check check;
       check.line = number;
       if (!ParseCheck(name, argument, &check)) return fail(i, "malformed " + name);
+      if (const auto why = PatternError(check.pattern)) return fail(i, "malformed " + name + ": " + *why);
       out->checks.push_back(check);
     } else {
       Step step;
@@ -211,6 +213,14 @@ bool ParseCase(const std::string& text, const std::string& path, Case* out, std:
         step.kind = Step::Kind::HoldMarker;
       } else if (name == "PROBE-MARKER") {
         step.kind = Step::Kind::ProbeMarker;
+      } else if (name == "WAIT-MARKER") {
+        // "MS NAME held|absent"
+        const std::size_t blank = argument.find_last_of(' ');
+        const std::string state = blank == std::string::npos ? "" : argument.substr(blank + 1);
+        if ((state != "held" && state != "absent") || !SpanAndText(argument.substr(0, blank), &step))
+          return fail(i, "WAIT-MARKER takes MS NAME held|absent");
+        step.kind = Step::Kind::WaitMarker;
+        step.held = state == "held";
       } else if (name == "SIGNAL") {
         if (!Among({"TERM", "INT", "HUP"}, argument)) return fail(i, "SIGNAL takes TERM, INT or HUP");
         step.kind = Step::Kind::Signal;

@@ -17,11 +17,12 @@ struct Fixture {
 };
 
 struct Step {
-  enum class Kind { Host, HostTry, Run, Write, HoldMarker, ProbeMarker, WaitExit, Signal, WaitReport };
+  enum class Kind { Host, HostTry, Run, Write, HoldMarker, ProbeMarker, WaitMarker, WaitExit, Signal, WaitReport };
   Kind kind = Kind::Host;
   std::string text;  // the host command, the tool's command line, the marker's or signal's name, the report
   Fixture fixture;   // of Write
-  std::chrono::milliseconds span{0};  // of HoldMarker and WaitReport; of WaitExit when given
+  std::chrono::milliseconds span{0};  // of HoldMarker, WaitMarker and WaitReport; of WaitExit when given
+  bool held = false;  // of WaitMarker: wait until the marker is held (else until it is absent)
   int line = 0;
 };
 

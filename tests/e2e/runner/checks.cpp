@@ -114,6 +114,20 @@ bool Matches(const std::string& pattern, const std::string& line, bool whole) {
   return whole ? std::regex_match(line, re) : std::regex_search(line, re);
 }
 
+std::optional<std::string> PatternError(const std::string& pattern) {
+  for (std::size_t open = pattern.find("{{"); open != std::string::npos; open = pattern.find("{{", open)) {
+    const std::size_t close = pattern.find("}}", open + 2);
+    if (close == std::string::npos) return "{{ without }}";
+    open = close + 2;
+  }
+  try {
+    const std::regex re(RegexOf(pattern));
+  } catch (const std::regex_error& e) {
+    return std::string("not a regular expression: ") + e.what();
+  }
+  return std::nullopt;
+}
+
 int RunChecks(const Case& c, const Streams& streams, std::optional<int> exitStatus, std::ostream& report) {
   Reporter reporter(c, streams, report);
   std::map<std::string, std::size_t> cursor;  // per stream: where the next in-order match starts

@@ -20,6 +20,11 @@ using Streams = std::map<std::string, std::vector<std::string>>;
 // regular expression (ECMAScript). Whole: the line must be nothing else.
 bool Matches(const std::string& pattern, const std::string& line, bool whole = false);
 
+// Why `pattern` can match nothing as meant (a {{ without its }}, a regular
+// expression that does not compile), or nullopt. The case file's parser
+// refuses such a check, so that a -NOT check cannot pass for it.
+std::optional<std::string> PatternError(const std::string& pattern);
+
 // Runs every check of `c` on `streams`, and its CHECK-EXIT on `exitStatus`
 // (nullopt: the bridge did not end and was killed; none with BRIDGE: none); writes one report per
 // failure to `report` and returns how many checks failed.

@@ -205,6 +205,20 @@ bool WaitForReport(const fs::path& reports, const std::string& report, std::chro
   }
 }
 
+// Waits until the named marker is held (`held`) or absent, as another
+// program that looks for it would see it; false after `limit`.
+bool WaitForMarker(const std::string& name, bool held, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const platform::MarkerHandle marker = platform::OpenMarkerIfExists(name);
+    const bool there = marker != platform::kNoMarker;
+    if (there) platform::CloseMarker(marker);
+    if (there == held) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
 }  // namespace
 
 Outcome RunCase(const Case& original, const Programs& programs) {
@@ -352,6 +366,11 @@ Outcome RunCase(const Case& original, const Programs& programs) {
         if (marker != platform::kNoMarker) platform::CloseMarker(marker);
         break;
       }
+      case Step::Kind::WaitMarker:
+        if (!WaitForMarker(step.text, step.held, step.span))
+          problem(step.line, "the marker " + step.text + " was not " + (step.held ? "held" : "absent") + " within " +
+                                 std::to_string(step.span.count()) + " ms");
+        break;
       case Step::Kind::WaitExit: {
         const auto limit = step.span.count() > 0 ? step.span : c.exitLimit;
         if (bridge.Running()) outcome.exitStatus = bridge.Wait(limit);
