@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "profiles/conditions.h"
+#include "profiles/condition_members.h"
 #include "profiles/evaluation.h"
 #include "variables/variable_registry.h"
 

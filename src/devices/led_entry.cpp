@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "devices/supported_unit.h"
-#include "profiles/conditions.h"
+#include "profiles/condition_members.h"
 #include "profiles/evaluation.h"
 
 namespace {

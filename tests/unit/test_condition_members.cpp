@@ -9,7 +9,7 @@
 
 #include <rapidjson/document.h>
 
-#include "profiles/conditions.h"
+#include "profiles/condition_members.h"
 
 namespace {
 

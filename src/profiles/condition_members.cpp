@@ -1,6 +1,6 @@
 // Reading the condition members of an LED entry into one flat list of
 // reference-and-value pairs.
-#include "profiles/conditions.h"
+#include "profiles/condition_members.h"
 
 #include <charconv>
 #include <system_error>
