@@ -15,6 +15,18 @@ std::string Reason() { return win32::ErrorText(GetLastError()); }
 // Taken names (left by crashed runs, or planted) before the write gives up.
 constexpr int kTemporaryAttempts = 100;
 
+// Renames `from` over `to`. A program that has `to` open for a moment (the
+// simulator, a reader) refuses the rename meanwhile: it is tried again for
+// up to two seconds.
+bool MoveOver(const std::wstring& from, const std::wstring& to) {
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD code = GetLastError();
+    if ((code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION) || attempt == 200) return false;
+    Sleep(10);
+  }
+}
+
 }  // namespace
 
 PathKind KindOfPath(const std::string& path) {
@@ -118,7 +130,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes, std:
   if (written) written = FlushFileBuffers(file) != 0;
   if (!written) *error = Reason();
   CloseHandle(file);
-  if (written && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (written && !MoveOver(temporary, target)) {
     *error = Reason();
     written = false;
   }
