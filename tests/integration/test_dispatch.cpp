@@ -16,6 +16,12 @@
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 #include "app/aircraft_dir.h"
 #include "app/bridge_app.h"
 #include "app/dispatch.h"
@@ -236,6 +242,40 @@ TEST_F(Reload, AWriteSideMarkerCausesOneGlobalReloadPerAppearance) {
   }
   platform::CloseMarker(request);
 }
+
+#ifndef _WIN32
+// Someone locks the read side's file exclusively (it is mode 0666) while a
+// request stands: the bridge cannot answer, so it reloads every second as a
+// refused answer does, and no check stalls its thread. Once the lock goes the
+// answer is held at the next check and the reloads stop.
+TEST_F(Reload, AForeignLockOnTheReadSideNeitherStallsNorStopsTheHandshake) {
+  Device& device = *devices[0];
+  std::ofstream(global) << "{\"SaveName\": \"G\"}";
+  const std::string line = "NimbraBridge|ReloadJson: " + name + " reloaded 0 binding(s) successfully from GLOBAL profile 'G'.";
+  platform::CloseMarker(platform::CreateOrOpenMarker(device.readMutexName));  // the file, held by nobody
+  const int foreign = ::open(MarkerFile(device.readMutexName).c_str(), O_RDWR);
+  ASSERT_GE(foreign, 0);
+  ASSERT_EQ(::flock(foreign, LOCK_EX | LOCK_NB), 0);
+  const platform::MarkerHandle request = platform::CreateOrOpenMarker(device.writeMutexName);
+  ASSERT_NE(request, platform::kNoMarker);
+  const struct {
+    bool locked;
+    bool reload;
+    bool answered;
+  } seconds[] = {{true, true, false}, {true, true, false}, {false, true, true}, {false, false, true}};
+  for (const auto& second : seconds) {
+    if (!second.locked) ::flock(foreign, LOCK_UN);
+    const std::size_t from = Mark();
+    const auto start = std::chrono::steady_clock::now();
+    device.ArbitrationCheck();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(Lines(from), second.reload ? std::vector<std::string>{line} : std::vector<std::string>{});
+    EXPECT_EQ(device.readMutex != platform::kNoMarker, second.answered);
+  }
+  ::close(foreign);
+  platform::CloseMarker(request);
+}
+#endif
 
 // Acts when the loading reaches one LED entry, before that entry's bindings
 // are built: a profile-checking observer that throws, or the simulator going.

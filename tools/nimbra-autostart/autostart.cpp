@@ -1,13 +1,17 @@
 // The commands of nimbra-autostart over one exe.xml each: the file is read
 // whole, edited as a document, and replaced only when something changed,
 // after the old one was kept as exe.xml.nimbra-backup. Any doubt about the
-// file (unreadable, not XML, another root, read-only, a folder) leaves it as
-// it is.
+// file (unreadable, not XML, another root, read-only, a folder, a link to
+// nothing) leaves it as it is. A link is edited through to its file, which
+// is where the backup and the lock go; two runs on one file take turns.
 #include "autostart.h"
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 
 #include "exe_xml.h"
+#include "platform/edit_lock.h"
 #include "platform/simulator_folders.h"
 #include "platform/utf8_files.h"
 
@@ -82,7 +86,10 @@ struct Target {
   std::string file;
 };
 
-std::string Disabled(const OurEntry& entry) { return entry.disabled.empty() ? "(not set)" : entry.disabled; }
+// How long a run waits for another one on the same file.
+constexpr std::chrono::seconds kLockPatience{10};
+
+std::string OrNotSet(const std::string& text) { return text.empty() ? "(not set)" : text; }
 
 // The document in `file`; null (and a message) when it may not be touched.
 // A missing or empty file gives the simulator's empty list.
@@ -112,34 +119,44 @@ std::optional<ExeXml> Load(const std::string& file, std::string* old, bool* exis
   return xml;
 }
 
-int Edit(const Options& options, const Target& target, const std::string& exe, std::ostream& out,
-         std::ostream& err) {
+int Edit(const Options& options, const Target& target, const std::string& exe, std::ostream& out, std::ostream& err) {
+  std::string file;
+  std::string reason;
+  if (!platform::FollowLinks(target.file, &file, &reason)) {
+    err << target.file << ": " << reason << "; nothing changed\n";
+    return kRefused;
+  }
+  const std::unique_ptr<platform::EditLock> lock = platform::LockForEditing(file, kLockPatience, &reason);
+  if (!lock) {
+    err << file << ": cannot be locked for the change (" << reason << "); nothing changed\n";
+    return kRefused;
+  }
   std::string old;
   bool exists = false;
-  std::optional<ExeXml> xml = Load(target.file, &old, &exists, err);
+  std::optional<ExeXml> xml = Load(file, &old, &exists, err);
   if (!xml) return kRefused;
   const bool changed = options.command == Command::Add ? xml->Add(exe) : xml->Remove();
   if (!changed) {
-    out << target.label << ": " << (options.command == Command::Add ? "already starts " : "no entry for ")
-        << kEntryName << "; nothing to do\n";
+    out << target.label << ": " << (options.command == Command::Add ? "already starts " : "no entry for ") << kEntryName
+        << "; nothing to do\n";
     return kDone;
   }
-  if (exists && platform::IsReadOnlyFile(target.file)) {
-    err << target.file << ": is read-only; nothing changed\n";
+  if (exists && platform::IsReadOnlyFile(file)) {
+    err << file << ": is read-only; nothing changed\n";
     return kRefused;
   }
-  std::string reason;
-  const std::string backup = target.file + ".nimbra-backup";
+  const std::string backup = file + ".nimbra-backup";
   if (exists && !platform::ReplaceFileContents(backup, old, &reason)) {
     err << backup << ": cannot be written (" << reason << "); nothing changed\n";
     return kRefused;
   }
-  if (!platform::ReplaceFileContents(target.file, xml->Text(), &reason)) {
-    err << target.file << ": cannot be written (" << reason << "); the old file is unchanged\n";
+  if (!platform::ReplaceFileContents(file, xml->Text(), &reason)) {
+    err << file << ": cannot be written (" << reason << "); the old file is unchanged\n";
     return kRefused;
   }
-  out << target.label << ": " << (options.command == Command::Add ? "starts " + exe : "removed " + std::string(kEntryName))
-      << " (" << target.file << (exists ? ", old file kept as " + backup : ", created") << ")\n";
+  out << target.label << ": "
+      << (options.command == Command::Add ? "starts " + exe : "removed " + std::string(kEntryName)) << " (" << file
+      << (exists ? ", old file kept as " + backup : ", created") << ")\n";
   return kDone;
 }
 
@@ -164,7 +181,8 @@ void Show(const Target& target, std::ostream& out, std::ostream& err) {
   const std::vector<OurEntry> entries = xml->OurEntries();
   if (entries.empty()) out << "  no entry for " << kEntryName << "\n";
   for (const OurEntry& entry : entries) {
-    out << "  " << kEntryName << ": " << entry.path << ", Disabled " << Disabled(entry) << "\n";
+    out << "  " << kEntryName << ": " << entry.path << ", Disabled " << OrNotSet(entry.disabled) << ", ManualLoad "
+        << OrNotSet(entry.manualLoad) << "\n";
   }
 }
 

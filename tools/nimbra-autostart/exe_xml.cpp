@@ -7,6 +7,8 @@
 
 #include <cctype>
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 namespace autostart {
 namespace {
@@ -14,9 +16,12 @@ namespace {
 constexpr const char* kRoot = "SimBase.Document";
 constexpr const char* kAddon = "Launch.Addon";
 
-// Everything kept, and "\r\n" left alone (no parse_eol).
+// Everything kept, and "\r\n" left alone (no parse_eol). As a fragment, so
+// that text and elements beside the root stay in the tree to be refused:
+// otherwise the parser drops them, and the file written back would differ
+// from the one the simulator was given.
 constexpr unsigned kParseOptions =
-    (pugi::parse_full | pugi::parse_ws_pcdata) & ~static_cast<unsigned>(pugi::parse_eol);
+    (pugi::parse_full | pugi::parse_ws_pcdata | pugi::parse_fragment) & ~static_cast<unsigned>(pugi::parse_eol);
 
 constexpr const char* kEmptyList =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
@@ -35,9 +40,7 @@ std::string Trimmed(const char* text) {
   return value.substr(first, value.find_last_not_of(blanks) - first + 1);
 }
 
-bool IsBlank(pugi::xml_node node) {
-  return node.type() == pugi::node_pcdata && Trimmed(node.value()).empty();
-}
+bool IsBlank(pugi::xml_node node) { return node.type() == pugi::node_pcdata && Trimmed(node.value()).empty(); }
 
 bool IsOurs(pugi::xml_node node) {
   return node.type() == pugi::node_element && std::strcmp(node.name(), kAddon) == 0 &&
@@ -72,9 +75,7 @@ std::string ChildIndent(pugi::xml_node root) {
   return "\r\n  ";
 }
 
-std::string LineEnd(const std::string& indent) {
-  return indent.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-}
+std::string LineEnd(const std::string& indent) { return indent.find("\r\n") != std::string::npos ? "\r\n" : "\n"; }
 
 // The child's text, set only when it differs; true when it was set.
 bool SetText(pugi::xml_node element, const char* name, const std::string& value, const std::string& indent) {
@@ -82,8 +83,8 @@ bool SetText(pugi::xml_node element, const char* name, const std::string& value,
   if (!child) {
     pugi::xml_node last = element.last_child();
     pugi::xml_node anchor = last && IsBlank(last) ? last : pugi::xml_node();
-    pugi::xml_node space = anchor ? element.insert_child_before(pugi::node_pcdata, anchor)
-                                  : element.append_child(pugi::node_pcdata);
+    pugi::xml_node space =
+        anchor ? element.insert_child_before(pugi::node_pcdata, anchor) : element.append_child(pugi::node_pcdata);
     space.set_value(indent.c_str());
     child = element.insert_child_after(pugi::node_element, space);
     child.set_name(name);
@@ -105,6 +106,40 @@ void RemoveWithIndent(pugi::xml_node node) {
   pugi::xml_node before = node.previous_sibling();
   if (before && IsBlank(before)) parent.remove_child(before);
   parent.remove_child(node);
+}
+
+// Why the simulator may reject a document that pugixml accepted, or empty:
+// text beside the root, a second root, or an attribute given twice on one
+// node. The walk is iterative, for any depth of nesting.
+std::string ShapeProblem(const pugi::xml_document& document) {
+  int roots = 0;
+  for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
+    if (node.type() == pugi::node_element && ++roots == 2) {
+      return std::string("there is more than one root element (<") + document.document_element().name() + "> and <" +
+             node.name() + ">)";
+    }
+    if ((node.type() == pugi::node_pcdata && !IsBlank(node)) || node.type() == pugi::node_cdata) {
+      return "there is text outside the root element";
+    }
+  }
+  std::unordered_set<std::string_view> names;
+  for (pugi::xml_node node = document.first_child(); node;) {
+    if (node.first_attribute() != node.last_attribute()) {
+      names.clear();
+      for (pugi::xml_attribute attribute : node.attributes()) {
+        if (!names.insert(attribute.name()).second) {
+          return std::string("the attribute '") + attribute.name() + "' is given twice in <" + node.name() + ">";
+        }
+      }
+    }
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node && !node.next_sibling()) node = node.parent();
+    if (node) node = node.next_sibling();
+  }
+  return std::string();
 }
 
 class StringWriter : public pugi::xml_writer {
@@ -131,6 +166,18 @@ std::optional<ExeXml> ExeXml::Parse(const std::string& bytes, std::string* error
     *error = std::string(result.description()) + " " +
              (utf8 ? Where(bytes, result.offset) : "at character " + std::to_string(result.offset));
     return std::nullopt;
+  }
+  const std::string shape = ShapeProblem(*xml.document_);
+  if (!shape.empty()) {
+    *error = shape;
+    return std::nullopt;
+  }
+  // Only blank text is left beside the root: the writer puts its own line
+  // ends between the nodes there.
+  for (pugi::xml_node node = xml.document_->first_child(); node;) {
+    pugi::xml_node next = node.next_sibling();
+    if (node.type() == pugi::node_pcdata) xml.document_->remove_child(node);
+    node = next;
   }
   const pugi::xml_node root = xml.document_->document_element();
   if (std::strcmp(root.name(), kRoot) != 0) {
@@ -166,7 +213,8 @@ std::vector<OurEntry> ExeXml::OurEntries() const {
   std::vector<OurEntry> entries;
   for (pugi::xml_node node : document_->document_element().children(kAddon)) {
     if (!IsOurs(node)) continue;
-    entries.push_back({Trimmed(node.child("Path").text().get()), Trimmed(node.child("Disabled").text().get())});
+    entries.push_back({Trimmed(node.child("Path").text().get()), Trimmed(node.child("Disabled").text().get()),
+                       Trimmed(node.child("ManualLoad").text().get())});
   }
   return entries;
 }
@@ -191,19 +239,20 @@ bool ExeXml::Add(const std::string& exePath) {
   }
   if (ours) {
     changed |= SetText(ours, "Disabled", "False", inner);
+    changed |= SetText(ours, "ManualLoad", "False", inner);
     changed |= SetText(ours, "Path", exePath, inner);
     return changed;
   }
   // A new entry after the last element, in the simulator's own layout.
   pugi::xml_node last = root.last_child();
-  pugi::xml_node space = last && IsBlank(last) ? root.insert_child_before(pugi::node_pcdata, last)
-                                               : root.append_child(pugi::node_pcdata);
+  pugi::xml_node space =
+      last && IsBlank(last) ? root.insert_child_before(pugi::node_pcdata, last) : root.append_child(pugi::node_pcdata);
   space.set_value(indent.c_str());
   ours = root.insert_child_after(pugi::node_element, space);
   ours.set_name(kAddon);
-  const std::pair<const char*, std::string> fields[] = {
-      {"Name", kEntryName}, {"Disabled", "False"},     {"ManualLoad", "False"},
-      {"Path", exePath},    {"CommandLine", ""},       {"NewConsole", "False"}};
+  const std::pair<const char*, std::string> fields[] = {{"Name", kEntryName},    {"Disabled", "False"},
+                                                        {"ManualLoad", "False"}, {"Path", exePath},
+                                                        {"CommandLine", ""},     {"NewConsole", "False"}};
   for (const auto& [name, value] : fields) {
     ours.append_child(pugi::node_pcdata).set_value(inner.c_str());
     pugi::xml_node field = ours.append_child(name);

@@ -10,7 +10,10 @@
 // that only lookers take and that does not interact with the holders' flock
 // locks. Under the guard an exclusive lock on the file can only be a foreign
 // one, which excludes holders too: the marker is absent then, and nothing
-// waits for it.
+// waits for it. A creator takes the guard too, shared with other creators:
+// under it a holder's shared lock can be refused only by a foreign exclusive
+// lock, and then the marker cannot be held, so creation gives up at once
+// instead of waiting for a lock that may never go.
 #include "platform/named_marker.h"
 
 #include <fcntl.h>
@@ -52,9 +55,9 @@ bool Within(std::chrono::milliseconds budget, Attempt attempt) {
   }
 }
 
-// Creating a marker may wait up to a second for a looker's exclusive lock.
-constexpr std::chrono::milliseconds kCreateBudget{1000};
-// Another looker holds the guard for a few system calls.
+// Another looker or creator holds the guard for a few system calls. The
+// bridge calls markers on its one thread, between LED refreshes, so no call
+// may wait much longer than this.
 constexpr std::chrono::milliseconds kGuardBudget{50};
 
 bool SetProbeGuard(int fd, short type) {
@@ -109,7 +112,18 @@ MarkerHandle CreateOrOpenMarker(const std::string& name) {
   if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return kNoMarker;
   ::fchmod(fd, 0666);  // past the umask, for other users; fails harmlessly on a foreign file
-  if (!Within(kCreateBudget, [fd] { return ::flock(fd, LOCK_SH | LOCK_NB) == 0; })) {
+  bool guarded = false;
+  bool held = false;
+  Within(kGuardBudget, [fd, &guarded, &held] {
+    guarded = guarded || SetProbeGuard(fd, F_RDLCK);
+    held = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+    // Under the guard a refusal is a foreign exclusive lock, and final.
+    // Without it (a paused looker keeps it) the refusal may be that looker's
+    // short probe: try again while the budget lasts.
+    return held || guarded;
+  });
+  if (guarded) SetProbeGuard(fd, F_UNLCK);
+  if (!held) {
     ::close(fd);
     return kNoMarker;
   }

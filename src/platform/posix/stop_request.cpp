@@ -1,4 +1,4 @@
-// The three stop signals set one flag; nothing else runs in signal context.
+// The three stop signals ask for a stop; nothing else runs in signal context.
 #include "platform/stop_request.h"
 
 #include <csignal>
@@ -8,9 +8,7 @@ namespace platform {
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
-
-void OnStopSignal(int) { stopRequested = 1; }
+void OnStopSignal(int) { RequestStop(); }
 
 }  // namespace
 
@@ -21,7 +19,5 @@ void WatchStopRequests() {
   action.sa_flags = SA_RESTART;  // the link's blocking calls carry on undisturbed
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
-
-bool StopRequested() { return stopRequested != 0; }
 
 }  // namespace platform

@@ -7,13 +7,18 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace platform {
 namespace {
 
 std::string Reason() { return std::strerror(errno); }
+
+// Taken names (left by crashed runs, or planted) before the write gives up.
+constexpr int kTemporaryAttempts = 100;
 
 std::string CurrentDirectory() {
   std::vector<char> buffer(4096);
@@ -65,12 +70,34 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
   return true;
 }
 
+bool FollowLinks(const std::string& path, std::string* target, std::string* error) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+    *target = path;
+    return true;
+  }
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) {
+    *error = errno == ENOENT ? "a link to a file that does not exist" : Reason();
+    return false;
+  }
+  *target = resolved;
+  std::free(resolved);
+  return true;
+}
+
 bool ReplaceFileContents(const std::string& path, const std::string& bytes, std::string* error) {
-  const std::string temporary = path + ".nimbra-tmp";
   mode_t mode = 0644;
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) mode = info.st_mode & 07777;
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  // O_EXCL refuses any existing name, a link included, and never follows one.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < kTemporaryAttempts; ++attempt) {
+    temporary = path + ".nimbra-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) {
     *error = Reason();
     return false;
@@ -81,6 +108,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes, std:
     ::unlink(temporary.c_str());
     return false;
   };
+  if (::fchmod(fd, mode) != 0) return fail();
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);

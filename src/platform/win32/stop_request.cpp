@@ -1,6 +1,6 @@
 // The Windows bridge has no console or window: nothing asks it to stop. A
 // console tool that watches for stops is asked by Ctrl+C, Ctrl+Break or the
-// console's closing; the handler only sets a flag.
+// console's closing, on a thread the system starts for the handler.
 #include "platform/stop_request.h"
 
 #include <windows.h>
@@ -9,17 +9,13 @@ namespace platform {
 
 namespace {
 
-volatile LONG stopRequested = 0;
-
 BOOL WINAPI OnConsoleControl(DWORD) {
-  InterlockedExchange(&stopRequested, 1);
+  RequestStop();
   return TRUE;
 }
 
 }  // namespace
 
 void WatchStopRequests() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
-
-bool StopRequested() { return InterlockedCompareExchange(&stopRequested, 0, 0) != 0; }
 
 }  // namespace platform

@@ -12,6 +12,21 @@ namespace {
 
 std::string Reason() { return win32::ErrorText(GetLastError()); }
 
+// Taken names (left by crashed runs, or planted) before the write gives up.
+constexpr int kTemporaryAttempts = 100;
+
+// Renames `from` over `to`. A program that has `to` open for a moment (the
+// simulator, a reader) refuses the rename meanwhile: it is tried again for
+// up to two seconds.
+bool MoveOver(const std::wstring& from, const std::wstring& to) {
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD code = GetLastError();
+    if ((code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION) || attempt == 200) return false;
+    Sleep(10);
+  }
+}
+
 }  // namespace
 
 PathKind KindOfPath(const std::string& path) {
@@ -28,8 +43,10 @@ bool IsReadOnlyFile(const std::string& path) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error) {
-  HANDLE file = CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Sharing deletion too, so that reading never stops another program's rename over the file.
+  HANDLE file =
+      CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = Reason();
     return false;
@@ -50,11 +67,54 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
   return true;
 }
 
+bool FollowLinks(const std::string& path, std::string* target, std::string* error) {
+  const std::wstring wide = win32::Widen(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    *target = path;
+    return true;
+  }
+  // Opening follows the links; the handle then names the file they lead to.
+  HANDLE file = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = Reason();
+    return false;
+  }
+  std::wstring final(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(file, final.data(), static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
+  if (length >= final.size()) {
+    final.resize(length + 1);
+    length = GetFinalPathNameByHandleW(file, final.data(), static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
+  }
+  if (length == 0 || length >= final.size()) {
+    *error = Reason();
+    CloseHandle(file);
+    return false;
+  }
+  CloseHandle(file);
+  final.resize(length);
+  if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    final = L"\\\\" + final.substr(8);
+  } else if (final.rfind(L"\\\\?\\", 0) == 0) {
+    final = final.substr(4);
+  }
+  *target = win32::Narrow(final);
+  return true;
+}
+
 bool ReplaceFileContents(const std::string& path, const std::string& bytes, std::string* error) {
   const std::wstring target = win32::Widen(path);
-  const std::wstring temporary = target + L".nimbra-tmp";
-  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  // CREATE_NEW refuses any existing name, a link included.
+  std::wstring temporary;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < kTemporaryAttempts; ++attempt) {
+    temporary = target + L".nimbra-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+    file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+      break;
+  }
   if (file == INVALID_HANDLE_VALUE) {
     *error = Reason();
     return false;
@@ -70,7 +130,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes, std:
   if (written) written = FlushFileBuffers(file) != 0;
   if (!written) *error = Reason();
   CloseHandle(file);
-  if (written && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (written && !MoveOver(temporary, target)) {
     *error = Reason();
     written = false;
   }

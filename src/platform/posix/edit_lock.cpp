@@ -1,0 +1,68 @@
+// The edit lock as an flock on a lock file. The holder removes the file
+// before it lets go, so a waiter may have locked a file that is no longer
+// there: it checks that the name still leads to its file, else tries again.
+#include "platform/edit_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+class FileLock : public EditLock {
+ public:
+  FileLock(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~FileLock() override {
+    ::unlink(path_.c_str());
+    ::close(fd_);
+  }
+
+ private:
+  std::string path_;
+  int fd_;
+};
+
+bool SameFile(int fd, const std::string& path) {
+  struct stat held {};
+  struct stat named {};
+  return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+std::unique_ptr<EditLock> LockForEditing(const std::string& path, std::chrono::milliseconds patience,
+                                         std::string* error) {
+  const std::string lockPath = path + ".nimbra-lock";
+  const auto end = std::chrono::steady_clock::now() + patience;
+  for (;;) {
+    // Never through a link: the lock file is made where it is named.
+    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      *error = lockPath + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      if (SameFile(fd, lockPath)) return std::make_unique<FileLock>(lockPath, fd);
+    } else if (errno != EWOULDBLOCK) {
+      *error = lockPath + ": " + std::strerror(errno);
+      ::close(fd);
+      return nullptr;
+    }
+    ::close(fd);
+    if (std::chrono::steady_clock::now() >= end) {
+      *error = "another program is changing it";
+      return nullptr;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+}  // namespace platform
