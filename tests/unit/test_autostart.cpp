@@ -66,12 +66,12 @@ std::string Utf16(const std::string& ascii) {
 
 const std::string& Huge() {
   static const std::string huge = [] {
-    std::string entries;
-    for (int i = 0; entries.size() < 5u * 1024 * 1024; ++i) {
-      entries += "  <Launch.Addon>\r\n    <Name>Add-on " + std::to_string(i) + "</Name>\r\n    <Path>C:\\a\\" +
-                 std::to_string(i) + ".exe</Path>\r\n  </Launch.Addon>\r\n";
-    }
-    return WithOurs(entries);
+  std::string entries;
+  for (int i = 0; entries.size() < 5u * 1024 * 1024; ++i) {
+    entries += "  <Launch.Addon>\r\n    <Name>Add-on " + std::to_string(i) +
+               "</Name>\r\n    <Path>C:\\a\\" + std::to_string(i) + ".exe</Path>\r\n  </Launch.Addon>\r\n";
+  }
+  return WithOurs(entries);
   }();
   return huge;
 }
@@ -152,12 +152,8 @@ TEST_P(AutostartFile, BehavesAsThePilotExpects) {
   EXPECT_EQ(result.code, c.code) << result.out << result.err;
   const fs::path backup = folder.path() / "exe.xml.nimbra-backup";
   if (c.oursAfter < 0) {
-    if (c.start == Start::Text) {
-      EXPECT_TRUE(Read(file) == c.text);
-    }
-    if (c.start == Start::Missing) {
-      EXPECT_FALSE(fs::exists(file));
-    }
+    if (c.start == Start::Text) { EXPECT_TRUE(Read(file) == c.text); }
+    if (c.start == Start::Missing) { EXPECT_FALSE(fs::exists(file)); }
     EXPECT_FALSE(fs::exists(backup));
     EXPECT_EQ(result.err.empty(), c.code == 0) << result.err;
     return;
@@ -175,12 +171,8 @@ TEST_P(AutostartFile, BehavesAsThePilotExpects) {
     EXPECT_EQ(entry.manualLoad, c.manualLoadAfter);
   }
   for (const std::string& text : c.kept) EXPECT_NE(after.find(text), std::string::npos) << text << "\n" << after;
-  if (c.start == Start::Text && after != c.text) {
-    EXPECT_EQ(Read(backup), c.text);
-  }
-  if (c.start == Start::Missing) {
-    EXPECT_FALSE(fs::exists(backup));
-  }
+  if (c.start == Start::Text && after != c.text) { EXPECT_EQ(Read(backup), c.text); }
+  if (c.start == Start::Missing) { EXPECT_FALSE(fs::exists(backup)); }
 
   // A second run of the same command changes nothing.
   const Result again = RunTool(arguments);
@@ -199,94 +191,38 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"missing_remove_nothing", Start::Missing, "", {"remove"}, 0, -1, {}},
         Case{"empty_add_creates", Start::Text, "", {"add"}, 0, 1, {"<Descr>Launch</Descr>"}},
         Case{"bom_add", Start::Text, "\xEF\xBB\xBF" + kOther, {"add"}, 0, 1, {"<!-- keep me -->", "Tools &amp; More"}},
-        Case{"utf16_add",
-             Start::Text,
-             kUtf16Other,
-             {"add"},
-             0,
-             1,
+        Case{"utf16_add", Start::Text, kUtf16Other, {"add"}, 0, 1,
              {"encoding=\"utf-8\"", "<!-- keep me -->", "<Name>Other Add-on</Name>"}},
-        Case{"other_addon_add",
-             Start::Text,
-             kOther,
-             {"add"},
-             0,
-             1,
+        Case{"other_addon_add", Start::Text, kOther, {"add"}, 0, 1,
              {"<!-- keep me -->", "<Name>Other Add-on</Name>\r\n    <Disabled>True</Disabled>"}},
-        Case{"two_of_ours_add_keeps_one",
-             Start::Text,
-             WithOurs(Ours("False", "a.exe") + Ours("True", "b.exe")),
-             {"add"},
-             0,
-             1,
-             {"<!-- keep me -->"}},
-        Case{"two_of_ours_remove_both",
-             Start::Text,
-             WithOurs(Ours("False", "a.exe") + Ours("False", "b.exe")),
-             {"remove"},
-             0,
-             0,
-             {"<Name>Other Add-on</Name>"}},
-        Case{"ours_disabled_add_enables",
-             Start::Text,
-             WithOurs(Ours("True", kExe)),
-             {"add"},
-             0,
-             1,
+        Case{"two_of_ours_add_keeps_one", Start::Text, WithOurs(Ours("False", "a.exe") + Ours("True", "b.exe")),
+             {"add"}, 0, 1, {"<!-- keep me -->"}},
+        Case{"two_of_ours_remove_both", Start::Text, WithOurs(Ours("False", "a.exe") + Ours("False", "b.exe")),
+             {"remove"}, 0, 0, {"<Name>Other Add-on</Name>"}},
+        Case{"ours_disabled_add_enables", Start::Text, WithOurs(Ours("True", kExe)), {"add"}, 0, 1,
              {"<Disabled>True</Disabled>"}},
         Case{"ours_disabled_status_shows", Start::Text, WithOurs(Ours("True", kExe)), {"status"}, 0, 1, {}, "True", ""},
-        Case{"ours_manual_load_add_sets_false",
-             Start::Text,
-             WithOurs(Ours("False", kExe, "    <ManualLoad>True</ManualLoad>\r\n")),
-             {"add"},
-             0,
-             1,
-             {}},
+        Case{"ours_manual_load_add_sets_false", Start::Text,
+             WithOurs(Ours("False", kExe, "    <ManualLoad>True</ManualLoad>\r\n")), {"add"}, 0, 1, {}},
         Case{"huge_add", Start::Text, Huge(), {"add"}, 0, 1, {"<Name>Add-on 20000</Name>"}},
         Case{"broken", Start::Text, kOther.substr(0, kOther.size() - 8), {"add"}, 2, -1, {}},
         Case{"not_xml", Start::Text, "Launch=Nimbra_Bridge.exe\r\n", {"add"}, 2, -1, {}},
-        Case{"declared_windows_1252",
-             Start::Text,
-             "<?xml version=\"1.0\" "
-             "encoding=\"windows-1252\"?>\r\n<SimBase.Document><Descr>Caf\xE9</Descr></SimBase.Document>",
-             {"add"},
-             2,
-             -1,
-             {}},
+        Case{"declared_windows_1252", Start::Text,
+             "<?xml version=\"1.0\" " "encoding=\"windows-1252\"?>\r\n<SimBase.Document><Descr>Caf\xE9</Descr></SimBase.Document>", {"add"}, 2, -1, {}},
         // Shapes the parser takes but the simulator may not.
         Case{"text_before_root", Start::Text, "junk" + kOther, {"add"}, 2, -1, {}},
         Case{"text_after_root", Start::Text, kOther + "&amp;", {"remove"}, 2, -1, {}},
         Case{"cdata_after_root", Start::Text, kOther + "<![CDATA[x]]>", {"add"}, 2, -1, {}},
         Case{"two_roots", Start::Text, kOther + "<SimBase.Document/>\r\n", {"add"}, 2, -1, {}},
-        Case{"attribute_twice_on_root",
-             Start::Text,
-             "<SimBase.Document Type=\"Launch\" Type=\"SimConnect\"><Descr>Launch</Descr></SimBase.Document>",
-             {"add"},
-             2,
-             -1,
-             {}},
-        Case{"attribute_twice_deep",
-             Start::Text,
-             WithOurs("  <A><B><C x=\"1\" y=\"2\" x=\"3\"/></B></A>\r\n"),
-             {"remove"},
-             2,
-             -1,
-             {}},
-        Case{"attribute_twice_in_declaration",
-             Start::Text,
-             "<?xml version=\"1.0\" version=\"1.0\"?>\r\n<SimBase.Document/>\r\n",
-             {"add"},
-             2,
-             -1,
-             {}},
+        Case{"attribute_twice_on_root", Start::Text,
+             "<SimBase.Document Type=\"Launch\" Type=\"SimConnect\"><Descr>Launch</Descr></SimBase.Document>", {"add"}, 2, -1, {}},
+        Case{"attribute_twice_deep", Start::Text, WithOurs("  <A><B><C x=\"1\" y=\"2\" x=\"3\"/></B></A>\r\n"),
+             {"remove"}, 2, -1, {}},
+        Case{"attribute_twice_in_declaration", Start::Text,
+             "<?xml version=\"1.0\" version=\"1.0\"?>\r\n<SimBase.Document/>\r\n", {"add"}, 2, -1, {}},
         Case{"another_root", Start::Text, "<?xml version=\"1.0\"?><Launch.Addon/>", {"add"}, 2, -1, {}},
-        Case{"another_root_remove",
-             Start::Text,
-             "<Document><Launch.Addon><Name>Nimbra Bridge</Name></Launch.Addon></Document>",
-             {"remove"},
-             2,
-             -1,
-             {}},
+        Case{"another_root_remove", Start::Text,
+             "<Document><Launch.Addon><Name>Nimbra Bridge</Name></Launch.Addon></Document>", {"remove"}, 2, -1, {}},
         Case{"folder_named_exe_xml", Start::Folder, "", {"add"}, 2, -1, {}},
         Case{"unknown_option", Start::Text, kOther, {"add", "--force"}, 2, -1, {}},
         Case{"unknown_simulator", Start::Text, kOther, {"add", "--sim", "2004"}, 2, -1, {}}),
