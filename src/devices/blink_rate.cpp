@@ -10,10 +10,10 @@ namespace {
 constexpr double kRefreshesPerSecond = 6.0;
 constexpr std::uint8_t kOneHertz = 3;
 
-// A whole period is two halves: 6 refreshes a second / (2 * half) Hz.
-double HzOf(std::uint8_t halfPeriod) { return kRefreshesPerSecond / (2.0 * halfPeriod); }
-
 }  // namespace
+
+// A whole period is two halves: 6 refreshes a second / (2 * half) Hz.
+double BlinkHz(std::uint8_t halfPeriod) { return kRefreshesPerSecond / (2.0 * halfPeriod); }
 
 BlinkRate ReadBlink(const rapidjson::Value* member) {
   BlinkRate rate;
@@ -41,12 +41,12 @@ BlinkRate ReadBlink(const rapidjson::Value* member) {
   // The nearest rate; of two as near, the faster.
   std::uint8_t best = 1;
   for (std::uint8_t half = 2; half <= kLongestBlinkHalfPeriod; ++half) {
-    if (std::fabs(hz - HzOf(half)) < std::fabs(hz - HzOf(best))) best = half;
+    if (std::fabs(hz - BlinkHz(half)) < std::fabs(hz - BlinkHz(best))) best = half;
   }
   rate.halfPeriod = best;
   rate.asked = hz;
   // A rate written as a decimal may read back a bit off its exact value.
-  rate.reading = std::fabs(hz - HzOf(best)) <= 1e-9 * HzOf(best) ? BlinkReading::Exact : BlinkReading::Rounded;
+  rate.reading = std::fabs(hz - BlinkHz(best)) <= 1e-9 * BlinkHz(best) ? BlinkReading::Exact : BlinkReading::Rounded;
   return rate;
 }
 

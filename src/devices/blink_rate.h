@@ -34,7 +34,8 @@ inline constexpr std::uint32_t kBlinkPhaseCycle = 120;
 // `member` is the entry's "Blink" value, or null when it has none.
 BlinkRate ReadBlink(const rapidjson::Value* member);
 
-// The rate of a half-period of 1 to 6 refreshes as text, "3" to "0.5" (Hz).
+// The rate of a half-period of 1 to 6 refreshes in Hz, and as text, "3" to "0.5".
+double BlinkHz(std::uint8_t halfPeriod);
 std::string BlinkHzText(std::uint8_t halfPeriod);
 
 // Whether refresh `phase` (counted from 0) falls in the lit half of a
