@@ -30,6 +30,12 @@ struct BlinkRate {
 // multiple), so that the phase can wrap without a jump.
 inline constexpr std::uint8_t kLongestBlinkHalfPeriod = 6;
 inline constexpr std::uint32_t kBlinkPhaseCycle = 120;
+static_assert([] {
+  for (std::uint32_t half = 1; half <= kLongestBlinkHalfPeriod; ++half) {
+    if (kBlinkPhaseCycle % (2 * half) != 0) return false;
+  }
+  return true;
+}(), "every blink period must divide the phase cycle");
 
 // `member` is the entry's "Blink" value, or null when it has none.
 BlinkRate ReadBlink(const rapidjson::Value* member);

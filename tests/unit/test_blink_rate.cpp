@@ -53,14 +53,4 @@ TEST(BlinkRate, EveryValueIsReadAsARateOrAsSteady) {
   EXPECT_EQ(ReadBlink(&infinite).halfPeriod, 1);
 }
 
-TEST(BlinkRate, EachHalfPeriodHasItsRateAndWrapsInStep) {
-  const char* const texts[] = {"3", "1.5", "1", "0.75", "0.6", "0.5"};
-  for (std::uint8_t half = 1; half <= kLongestBlinkHalfPeriod; ++half) {
-    SCOPED_TRACE(half);
-    EXPECT_EQ(BlinkHzText(half), texts[half - 1]);
-    // The phase wraps at the cycle without cutting a period short.
-    EXPECT_EQ(kBlinkPhaseCycle % (2u * half), 0u);
-  }
-}
-
 }  // namespace
