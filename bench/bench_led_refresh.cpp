@@ -1,7 +1,8 @@
 // One RefreshLeds of the unit with a full profile (the gate and 28 LEDs with
 // four conditions each, loaded through LoadBindings), beside the evaluation
 // benchmark: once with a steady cockpit, where nothing is sent, and once with
-// every LED flipping at each refresh, where the report goes to the unit.
+// every LED flipping at each refresh, where the report goes to the unit; and
+// once with every LED blinking, at the six rates in turn.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -21,11 +22,13 @@ using benchsupport::Ignore;
 
 // LED n sits at byte 1 + n / 8, bit n % 8, and holds when TOGGLE is 1 and
 // three more conditions on shared variables hold as well.
-std::string FullProfile() {
+std::string FullProfile(bool blinking) {
+  static const char* const kRates[] = {"3", "1.5", "1", "0.75", "0.6", "0.5"};
   std::string leds = "{\"ByteIndex\": 0, \"BitIndex\": 0, \"Condition\": \"A:MASTER,Bool\", \"ConditionValue\": true}";
   for (int led = 0; led < 28; ++led) {
     leds += ", {\"ByteIndex\": " + std::to_string(1 + led / 8) + ", \"BitIndex\": " + std::to_string(led % 8) +
-            ", \"en\": \"LED " + std::to_string(led) + "\", \"Conditions\": [" +
+            ", \"en\": \"LED " + std::to_string(led) + "\", " +
+            (blinking ? std::string("\"Blink\": ") + kRates[led % 6] + ", " : std::string()) + "\"Conditions\": [" +
             "{\"Condition\": \"A:TOGGLE,Bool\", \"ConditionValue\": true}, " +
             "{\"Condition\": \"A:VALUE " + std::to_string(led % 12) + ",percent\", \"ConditionValue\": \">=0\"}, " +
             "{\"Condition\": \"A:VALUE " + std::to_string((led + 5) % 12) + ",percent\", \"ConditionValue\": \"<100\"}, " +
@@ -42,7 +45,7 @@ void Store(const std::string& reference, std::int32_t value) {
   }
 }
 
-void RefreshLeds(benchmark::State& state, bool flipping) {
+void RefreshLeds(benchmark::State& state, bool flipping, bool blinking = false) {
   testsupport::OwnPipe pipe;
   simhost::SimHost host(pipe.HostOptions());
   if (!benchsupport::OpenLink(state, host)) return;
@@ -55,7 +58,7 @@ void RefreshLeds(benchmark::State& state, bool flipping) {
     HidDevice unit(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", kSupportedUnitLedLimits);
     unit.Initialise();
     rapidjson::Document profile;
-    profile.Parse(FullProfile().c_str());
+    profile.Parse(FullProfile(blinking).c_str());
     unit.languageKey = "en";
     unit.LoadBindings(profile);
     if (unit.BindingCount() != 28 || unit.hidHandle == nullptr) state.SkipWithError("the profile did not load");
@@ -81,7 +84,9 @@ void RefreshLeds(benchmark::State& state, bool flipping) {
 
 void BM_RefreshLedsSteady(benchmark::State& state) { RefreshLeds(state, false); }
 void BM_RefreshLedsEveryLedFlips(benchmark::State& state) { RefreshLeds(state, true); }
+void BM_RefreshLedsEveryLedBlinks(benchmark::State& state) { RefreshLeds(state, false, true); }
 BENCHMARK(BM_RefreshLedsSteady)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RefreshLedsEveryLedFlips)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RefreshLedsEveryLedBlinks)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -47,6 +47,7 @@ class HidDevice : public Device {
   const std::uint32_t lastByteMaxBit;                 // highest bit in that byte
   std::unique_ptr<LedBinding> gateBinding;
   bool gateOpen = false;                              // the gate held at the last refresh
+  std::uint32_t blinkPhase = 0;                       // refreshes since the reload, modulo kBlinkPhaseCycle
 
  private:
   // Builds the binding or the gate of an accepted entry; `localVariables`

@@ -32,11 +32,11 @@ void HidDevice::AddBinding(EntryOutcome entry, bool localVariables) {
   if (entry.gate) {
     // Each gate replaces the one before it (GateAfter). The old gate gives
     // its variables back before the new one takes its own, so a variable
-    // both use is registered afresh.
+    // both use is registered afresh. The gate never blinks.
     gateBinding.reset();
     auto set = std::make_unique<ConditionSet>(variableRegistry, std::move(entry.text), std::move(entry.conditions), entry.isOr,
                                               localVariables);
-    gateBinding = std::make_unique<LedBinding>(LedBinding{0, 0, std::move(set)});
+    gateBinding = std::make_unique<LedBinding>(LedBinding{0, 0, std::move(set), 0, false});
     return;
   }
   // The set (and with it the variables) comes first, so that no binding is
@@ -45,10 +45,11 @@ void HidDevice::AddBinding(EntryOutcome entry, bool localVariables) {
                                               localVariables);
   bindings.push_back(std::make_unique<LedBinding>(LedBinding{static_cast<std::int32_t>(entry.byteIndex),
                                                              static_cast<std::int32_t>(entry.bitIndex),
-                                                             std::move(set)}));
+                                                             std::move(set), entry.blink.halfPeriod, false}));
 }
 
 void HidDevice::ClearBindings() {
   for (auto& binding : bindings) binding.reset();
   bindings.clear();
+  blinkPhase = 0;  // a new profile's LEDs start their flashing together, lit
 }

@@ -95,6 +95,7 @@ EntryOutcome DecideLedEntry(const rapidjson::Value& entry, std::size_t index, co
     const rapidjson::Value* description = Member(entry, languageKey.c_str());
     if (description != nullptr && description->IsString()) outcome.text = description->GetString();
   }
+  outcome.blink = ReadBlink(Member(entry, "Blink"));
   outcome.accepted = true;
   outcome.gate = byteIndex == 0;
   outcome.byteIndex = byteIndex;

@@ -11,6 +11,7 @@
 
 #include <rapidjson/document.h>
 
+#include "devices/blink_rate.h"
 #include "devices/supported_unit.h"
 #include "profiles/condition.h"
 #include "profiles/load_observer.h"
@@ -26,6 +27,7 @@ struct EntryOutcome {
   std::vector<Condition> conditions;  // as read, accepted or not
   bool isOr = false;
   std::string text;                   // the description read, if any
+  BlinkRate blink;                    // "Blink" as read; the gate does not blink
 };
 
 // A load observer that also hears each entry's outcome, before the device

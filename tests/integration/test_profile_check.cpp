@@ -58,7 +58,8 @@ TEST_F(CheckerAgrees, AcceptedEntriesAreTheBridgesBindings) {
           {"ByteIndex": 1, "BitIndex": 7, "de": "x", "en": "y", "Condition": "A:B,Bool;A:C,feet", "ConditionValue": "1;>=2.5",
            "ConditionLogic": "||"},
           {"ByteIndex": 0, "BitIndex": 0, "Conditions": [{"Condition": "A:B,Bool", "ConditionValue": "FALSE"}]},
-          {"ByteIndex": 3, "BitIndex": 7, "Condition": "A:X, Bool", "ConditionValue": 0.5},
+          {"ByteIndex": 3, "BitIndex": 7, "Condition": "A:X, Bool", "ConditionValue": 0.5, "Blink": 0.7},
+          {"ByteIndex": 3, "BitIndex": 6, "Condition": "A:X, Bool", "ConditionValue": 1, "Blink": "1"},
           {"ByteIndex": 4, "BitIndex": 0, "Condition": "L:Y,String", "ConditionValue": "!="}]})",
       R"({"LEDs": {"ByteIndex": 1}})",
       R"({"LEDs": []})",
@@ -95,14 +96,16 @@ TEST_F(CheckerAgrees, AcceptedEntriesAreTheBridgesBindings) {
     std::vector<std::string> bridge;
     for (const auto& binding : device.bindings) {
       bridge.push_back(Describe(binding->byteIndex, binding->bitIndex, binding->conditions->text,
-                                binding->conditions->isOr, binding->conditions->conditions));
+                                binding->conditions->isOr, binding->conditions->conditions) +
+                       " blink " + std::to_string(binding->blinkHalfPeriod));
     }
     std::vector<std::string> checker;
     for (const CheckedEntry& entry : check.entries) {
       const EntryOutcome& o = entry.outcome;
       if (o.accepted && !o.gate) {
         checker.push_back(Describe(static_cast<std::int32_t>(o.byteIndex), static_cast<std::int32_t>(o.bitIndex),
-                                   o.text, o.isOr, o.conditions));
+                                   o.text, o.isOr, o.conditions) +
+                          " blink " + std::to_string(o.blink.halfPeriod));
       }
     }
     EXPECT_EQ(checker, bridge);

@@ -198,6 +198,26 @@ TEST_F(WatchScreen, AnyOfNamesTheConditionThatCarriesItAndAllOfTheOneThatBlocks)
   EXPECT_EQ(second[2].find("blocks"), std::string::npos) << second[2];
 }
 
+TEST_F(WatchScreen, ABlinkingEntryShowsItsRateAndHalfCountedInRefreshes) {
+  Start(WriteFile("blink.json", R"({"Language": "en", "LEDs": [
+    {"ByteIndex": 1, "BitIndex": 0, "en": "Fire", "Condition": "A:GEAR HANDLE POSITION,Bool", "ConditionValue": true,
+     "Blink": 1.5}]})"));
+  EXPECT_TRUE(ShowsLine([] { return true; }, "#0  1/0  dark  Fire  blinks at 1.5 Hz"));
+  const auto tick = [&] { return host_.SendEvent("6Hz", 0) == 1; };
+  EXPECT_TRUE(ShowsLine([&] { host_.SetValue(kGear, "Bool", 1); return true; },
+                        "#0  1/0  LIT   Fire  blinks at 1.5 Hz, lit half"));
+  // Two refreshes lit, two dark.
+  EXPECT_TRUE(tick());
+  EXPECT_TRUE(ShowsLine(tick, "#0  1/0  dark (blink)  Fire  blinks at 1.5 Hz, dark half"));
+  EXPECT_TRUE(tick());
+  EXPECT_TRUE(ShowsLine(tick, "#0  1/0  LIT   Fire  blinks at 1.5 Hz, lit half"));
+  // Refreshes are counted only while the simulation runs, as the bridge refreshes.
+  EXPECT_TRUE(ShowsLine([&] { return host_.SendEvent("Sim", 0) == 1; }, "simulation: not running"));
+  EXPECT_TRUE(tick() && tick());
+  EXPECT_TRUE(ShowsLine([&] { return host_.SendEvent("Sim", 1) == 1; }, "simulation: running"));
+  EXPECT_NE(Line("Fire").find("lit half"), std::string::npos) << Screen();
+}
+
 TEST_F(WatchScreen, TheGateDarkensLitEntries) {
   Start(WriteFile("gate.json", R"({"LEDs": [
     {"ByteIndex": 0, "BitIndex": 0, "Condition": "A:GEAR HANDLE POSITION,Bool", "ConditionValue": true},

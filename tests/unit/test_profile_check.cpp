@@ -166,6 +166,49 @@ TEST_F(ProfileCheckTest, TheLastAcceptedGateStands) {
   EXPECT_EQ(check.variables[0].holders, 1u);  // only the standing gate holds it
 }
 
+// "Blink" read otherwise than written gets a coded warning naming what the
+// bridge does instead; a rate it shows gets none.
+TEST_F(ProfileCheckTest, BlinkValuesTheBridgeDoesNotShowAsWrittenAreWarnedOf) {
+  const struct {
+    const char* position;
+    const char* blink;
+    const char* code;  // empty: no finding
+    const char* message;
+  } cases[] = {
+      {"1, \"BitIndex\": 0", "1.5", "", ""},
+      {"1, \"BitIndex\": 0", "true", "", ""},
+      {"1, \"BitIndex\": 0", "2", "blink-rounded",
+       "\"Blink\" 2 Hz is not a rate the unit shows: it blinks at 1.5 Hz (2 of the six refreshes a second lit, as "
+       "many dark)"},
+      {"1, \"BitIndex\": 0", "0.05", "blink-rounded",
+       "\"Blink\" 0.05 Hz is not a rate the unit shows: it blinks at 0.5 Hz (6 of the six refreshes a second lit, as "
+       "many dark)"},
+      {"1, \"BitIndex\": 0", "false", "blink-ignored", "\"Blink\" is false: the LED is steady, as without it"},
+      {"1, \"BitIndex\": 0", "-2", "blink-ignored",
+       "\"Blink\" is not a positive rate: the LED is steady, as without it"},
+      {"1, \"BitIndex\": 0", "\"1 Hz\"", "blink-ignored",
+       "\"Blink\" is not true or a number: the LED is steady, as without it"},
+      {"0, \"BitIndex\": 0", "1", "blink-on-gate", "\"Blink\" on the gate is ignored: the gate never blinks"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.blink);
+    const ProfileCheck check = CheckEntry(std::string("{\"ByteIndex\": ") + c.position +
+                                          ", \"Condition\": \"A:X,Bool\", \"ConditionValue\": 1, \"Blink\": " +
+                                          c.blink + "}");
+    ASSERT_EQ(check.entries.size(), 1u);
+    const std::vector<Finding>& findings = check.entries[0].findings;
+    if (*c.code == '\0') {
+      EXPECT_TRUE(findings.empty());
+      EXPECT_EQ(check.Status(), 0);
+      continue;
+    }
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].code, c.code);
+    EXPECT_EQ(findings[0].message, c.message);
+    EXPECT_EQ(check.Status(), 1);
+  }
+}
+
 TEST_F(ProfileCheckTest, LoadFailuresGoToTheCheckerNotToABox) {
   const struct {
     std::string text;

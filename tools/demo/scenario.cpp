@@ -3,12 +3,27 @@
 #include "scenario.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <map>
 #include <sstream>
+#include <thread>
 
 #include "commands.h"
 
 namespace demo {
+
+namespace {
+
+// "3/0" as byte 3, bit 0; (-1, -1) when it is not of that form.
+Position ParsePosition(const std::string& word) {
+  int byte = -1, bit = -1;
+  char slash = 0;
+  std::istringstream(word) >> byte >> slash >> bit;
+  return slash == '/' ? Position(byte, bit) : Position(-1, -1);
+}
+
+}  // namespace
 
 bool ReadScenario(const std::string& file, std::vector<std::string>* lines, std::string* error) {
   std::ifstream in(file);
@@ -112,29 +127,40 @@ void Scenario::Run() {
 }
 
 // "on 1/0 4/3" or "off 2/0": each position lit, or dark, now.
+// "blinking 3/0": lit and dark in turn over the next two seconds, at least
+// twice each (a flash of 0.5 Hz or faster).
 void Scenario::Expect(const std::string& line) {
   std::istringstream words(line);
   std::string state;
   words >> state;
   const bool on = state == "on";
-  if (!on && state != "off") {
-    Note("scenario: expect needs on or off: " + line);
+  const bool blinking = state == "blinking";
+  if (!on && !blinking && state != "off") {
+    Note("scenario: expect needs on, off or blinking: " + line);
     std::lock_guard<std::mutex> guard(lock_);
     ++failures_;
     return;
   }
+  std::vector<std::string> positions;
+  for (std::string word; words >> word;) positions.push_back(word);
   unit_.Poll();
-  const std::vector<Position> positions = UnitPositions();
-  for (std::string word; words >> word;) {
-    int byte = -1, bit = -1;
-    char slash = 0;
-    std::istringstream(word) >> byte >> slash >> bit;
-    const Position position(byte, bit);
-    const bool ok = slash == '/' && std::find(positions.begin(), positions.end(), position) != positions.end() &&
-                    unit_.Lit(position) == on;
+  std::map<std::string, std::size_t> changesBefore;
+  if (blinking) {
+    for (const std::string& word : positions) changesBefore[word] = unit_.Changes(ParsePosition(word));
+    for (int i = 0; i < 20; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      unit_.Poll();
+    }
+  }
+  const std::vector<Position> unitPositions = UnitPositions();
+  for (const std::string& word : positions) {
+    const Position position = ParsePosition(word);
+    const bool onTheUnit = std::find(unitPositions.begin(), unitPositions.end(), position) != unitPositions.end();
+    const bool ok = onTheUnit && (blinking ? unit_.Changes(position) - changesBefore[word] >= 4
+                                           : unit_.Lit(position) == on);
     const std::string label = unit_.Label(position);
     Note(std::string(ok ? "as expected: " : "NOT AS EXPECTED: ") + word + " " + (label.empty() ? "" : label + " ") +
-         (on ? "on" : "off"));
+         state);
     std::lock_guard<std::mutex> guard(lock_);
     ++(ok ? met_ : missed_);
   }

@@ -1,6 +1,7 @@
 // A demo scenario: simhost's commands, one per line, plus two of the demo's
 // own: "say TEXT" tells what the flight is doing now, and
-// "expect on|off BYTE/BIT..." checks the unit's LEDs at that moment.
+// "expect on|off BYTE/BIT..." checks the unit's LEDs at that moment, and
+// "expect blinking BYTE/BIT..." that they flash over the next two seconds.
 // "${AIRCRAFT}" in a line stands for the demo's aircraft folder as the
 // simulator reports it (a Windows path).
 #pragma once

@@ -80,12 +80,13 @@ std::size_t UnitView::Poll() {
     std::vector<std::uint8_t> report;
     for (unsigned value = 0; line >> std::hex >> value;) report.push_back(static_cast<std::uint8_t>(value));
     report.resize(65, 0);
+    for (const Position& position : UnitPositions()) {
+      if (LitIn(report, position)) everLit_.insert(position);
+      if (LitIn(report, position) != LitIn(current_, position)) ++changes_[position];
+    }
     current_ = report;
     ++reports_;
     ++taken;
-    for (const Position& position : UnitPositions()) {
-      if (LitIn(report, position)) everLit_.insert(position);
-    }
   }
   return taken;
 }
@@ -112,6 +113,12 @@ std::set<Position> UnitView::EverLit() const {
 bool UnitView::Lit(Position position) const {
   std::lock_guard<std::mutex> guard(lock_);
   return LitIn(current_, position);
+}
+
+std::size_t UnitView::Changes(Position position) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  const auto found = changes_.find(position);
+  return found == changes_.end() ? 0 : found->second;
 }
 
 std::string UnitView::Label(Position position) const {

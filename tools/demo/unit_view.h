@@ -32,6 +32,8 @@ class UnitView {
   std::size_t ReportCount() const;
   std::set<Position> EverLit() const;        // every position lit by some report
   bool Lit(Position position) const;         // in the last report
+  // How often the position went from lit to dark or back, over all reports.
+  std::size_t Changes(Position position) const;
   std::string Label(Position position) const;  // empty when unbound
   std::string GateLabel() const;
 
@@ -51,6 +53,7 @@ class UnitView {
   std::vector<std::uint8_t> current_ = std::vector<std::uint8_t>(65, 0);
   std::size_t reports_ = 0;
   std::set<Position> everLit_;
+  std::map<Position, std::size_t> changes_;
   std::map<Position, std::string> labels_;
   std::string gateLabel_;
 };

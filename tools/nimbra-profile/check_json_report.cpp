@@ -37,6 +37,21 @@ void WriteCondition(Writer& w, const Condition& condition) {
   w.EndObject();
 }
 
+void WriteFindings(Writer& w, const std::vector<Finding>& findings) {
+  w.StartArray();
+  for (const Finding& finding : findings) {
+    w.StartObject();
+    Key(w, "code"), Text(w, finding.code);
+    Key(w, "severity"), w.String(finding.note ? "note" : "warning");
+    Key(w, "message"), Text(w, finding.message);
+    Key(w, "suggestions"), w.StartArray();
+    for (const std::string& suggestion : finding.suggestions) Text(w, suggestion);
+    w.EndArray();
+    w.EndObject();
+  }
+  w.EndArray();
+}
+
 void WriteEntry(Writer& w, const CheckedEntry& entry) {
   const EntryOutcome& outcome = entry.outcome;
   w.StartObject();
@@ -48,6 +63,10 @@ void WriteEntry(Writer& w, const CheckedEntry& entry) {
     Key(w, "gate"), w.Bool(outcome.gate);
     Key(w, "logic"), w.String(outcome.isOr ? "any" : "all");
     Key(w, "text"), Text(w, outcome.text);
+    // Blinks per second; null for a steady LED and the gate.
+    Key(w, "blinkHz");
+    if (!outcome.gate && outcome.blink.halfPeriod != 0) w.Double(BlinkHz(outcome.blink.halfPeriod));
+    else w.Null();
   } else {
     Key(w, "reason"), Text(w, outcome.whyNot);
   }
@@ -67,6 +86,7 @@ void WriteEntry(Writer& w, const CheckedEntry& entry) {
   Key(w, "warnings"), w.StartArray();
   for (const std::string& warning : entry.warnings) Text(w, warning);
   w.EndArray();
+  Key(w, "findings"), WriteFindings(w, entry.findings);
   w.EndObject();
 }
 
@@ -115,18 +135,7 @@ std::string JsonReport(const ProfileCheck& check, const LedLimits& limits) {
     } else {
       Key(w, "reason"), Text(w, variable.datum.whyNot);
     }
-    Key(w, "findings"), w.StartArray();
-    for (const Finding& finding : variable.findings) {
-      w.StartObject();
-      Key(w, "code"), Text(w, finding.code);
-      Key(w, "severity"), w.String(finding.note ? "note" : "warning");
-      Key(w, "message"), Text(w, finding.message);
-      Key(w, "suggestions"), w.StartArray();
-      for (const std::string& suggestion : finding.suggestions) Text(w, suggestion);
-      w.EndArray();
-      w.EndObject();
-    }
-    w.EndArray();
+    Key(w, "findings"), WriteFindings(w, variable.findings);
     w.EndObject();
   }
   w.EndArray();

@@ -81,6 +81,9 @@ std::string TextReport(const ProfileCheck& check, const LedLimits& limits) {
       out += PositionText(outcome) + (outcome.gate ? " (gate)" : "") + ": accepted, " +
              (outcome.conditions.size() > 1 ? (outcome.isOr ? "any of" : "all of") : "one condition");
       if (!outcome.text.empty()) out += ", text \"" + outcome.text + "\"";
+      if (!outcome.gate && outcome.blink.halfPeriod != 0) {
+        out += ", blinks at " + BlinkHzText(outcome.blink.halfPeriod) + " Hz";
+      }
       out += "\n";
     } else {
       out += "passed over: " + outcome.whyNot + "\n";
@@ -88,6 +91,7 @@ std::string TextReport(const ProfileCheck& check, const LedLimits& limits) {
     for (const Condition& condition : outcome.conditions) out += ConditionLine(condition);
     for (const PassedOverPair& pair : entry.pairsPassedOver) out += PairLine(pair);
     for (const std::string& warning : entry.warnings) out += "      warning: " + warning + "\n";
+    out += FindingLines(entry.findings);
   }
 
   out += "  variables registered:\n";

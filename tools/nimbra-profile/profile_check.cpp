@@ -5,6 +5,7 @@
 #include "profile_check.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -104,6 +105,33 @@ void CheckReading(const rapidjson::Value& entry, CheckedEntry& checked) {
   }
 }
 
+// "Blink" where the bridge reads it otherwise than written: on the gate,
+// which never blinks; a value that means no rate; a rate the six-per-second
+// refresh cannot show, with the rate it shows instead.
+void CheckBlink(CheckedEntry& checked) {
+  const BlinkRate& blink = checked.outcome.blink;
+  if (blink.reading == BlinkReading::Absent) return;
+  if (checked.outcome.gate) {
+    checked.findings.push_back(
+        Finding{"blink-on-gate", false, "\"Blink\" on the gate is ignored: the gate never blinks", {}});
+    return;
+  }
+  if (blink.reading == BlinkReading::Ignored) {
+    checked.findings.push_back(Finding{"blink-ignored", false,
+                                       "\"Blink\" is " + blink.whyIgnored + ": the LED is steady, as without it",
+                                       {"\"Blink\": true", "\"Blink\": 1.5"}});
+  } else if (blink.reading == BlinkReading::Rounded) {
+    char asked[32];
+    const auto written = std::to_chars(asked, asked + sizeof asked, blink.asked);
+    const std::string used = BlinkHzText(blink.halfPeriod);
+    checked.findings.push_back(Finding{
+        "blink-rounded", false,
+        "\"Blink\" " + std::string(asked, written.ptr) + " Hz is not a rate the unit shows: it blinks at " + used +
+            " Hz (" + std::to_string(blink.halfPeriod) + " of the six refreshes a second lit, as many dark)",
+        {"\"Blink\": " + used}});
+  }
+}
+
 void CollectVariables(ProfileCheck& check) {
   std::map<std::string, std::size_t> seen;  // reference -> index in variables
   for (const CheckedEntry& entry : check.entries) {
@@ -143,6 +171,9 @@ int ProfileCheck::Status() const {
   if (!warnings.empty() || !duplicates.empty()) return 1;
   for (const CheckedEntry& entry : entries) {
     if (!entry.outcome.accepted || !entry.pairsPassedOver.empty() || !entry.warnings.empty()) return 1;
+    for (const Finding& finding : entry.findings) {
+      if (!finding.note) return 1;
+    }
   }
   for (const CheckedVariable& variable : variables) {
     if (!variable.datum.registrable) return 1;
@@ -182,6 +213,7 @@ ProfileCheck CheckProfile(const std::string& path, const LedLimits& limits) {
     checked.pairsPassedOver = std::move(recorder.pairs);
     if (checked.outcome.accepted) {
       CheckReading(entry, checked);
+      CheckBlink(checked);
       const std::optional<std::size_t> gateBefore = check.gateEntry;
       check.gateEntry = GateAfter(checked.outcome, gateBefore);
       if (gateBefore && check.gateEntry != gateBefore) {

@@ -15,12 +15,6 @@
 #include "devices/led_entry.h"
 #include "variables/variable_datum.h"
 
-struct CheckedEntry {
-  EntryOutcome outcome;
-  std::vector<PassedOverPair> pairsPassedOver;
-  std::vector<std::string> warnings;  // about an accepted entry's reading
-};
-
 // Something the checker says about a variable beyond what the bridge does
 // with it: a warning (the profile most likely does not do what its author
 // meant) or a note (worth knowing, nothing wrong). `code` names the kind for
@@ -30,6 +24,13 @@ struct Finding {
   bool note = false;
   std::string message;
   std::vector<std::string> suggestions;
+};
+
+struct CheckedEntry {
+  EntryOutcome outcome;
+  std::vector<PassedOverPair> pairsPassedOver;
+  std::vector<std::string> warnings;  // about an accepted entry's reading
+  std::vector<Finding> findings;      // the same, for scripts: "Blink" ignored or rounded
 };
 
 struct CheckedVariable {

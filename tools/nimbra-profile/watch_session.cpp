@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "devices/blink_rate.h"
 #include "colours.h"
 #include "simlink/field_text.h"
 #include "variables/variable_registry.h"
@@ -14,12 +15,14 @@ WatchSession::WatchSession(WatchOptions options, const HANDLE* link) : options_(
 
 bool WatchSession::Subscribe(HANDLE handle) {
   return SimConnect_SubscribeToSystemEvent(handle, kWatchEventSim, "Sim") >= 0 &&
-         SimConnect_SubscribeToSystemEvent(handle, kWatchEventAircraftLoaded, "AircraftLoaded") >= 0;
+         SimConnect_SubscribeToSystemEvent(handle, kWatchEventAircraftLoaded, "AircraftLoaded") >= 0 &&
+         SimConnect_SubscribeToSystemEvent(handle, kWatchEvent6Hz, "6Hz") >= 0;
 }
 
 void WatchSession::Load() {
   // The old view gives its variables back before the new one takes its own.
   view_.reset();
+  blinkPhase_ = 0;
   std::string path = options_.file;
   if (path.empty()) {
     choice_ = LookUpProfile(options_.aircraft ? &*options_.aircraft : nullptr, options_.bridgeFolder,
@@ -48,6 +51,8 @@ void WatchSession::OnMessage(const SIMCONNECT_RECV& message, DWORD size) {
       if (size >= sizeof(SIMCONNECT_RECV_EVENT)) {
         const auto& event = static_cast<const SIMCONNECT_RECV_EVENT&>(message);
         if (event.uEventID == kWatchEventSim) running_ = event.dwData != 0;
+        // The bridge refreshes, and so counts, only while the simulation runs.
+        if (event.uEventID == kWatchEvent6Hz && running_) blinkPhase_ = (blinkPhase_ + 1) % kBlinkPhaseCycle;
       }
       break;
     case SIMCONNECT_RECV_ID_EVENT_FILENAME:
@@ -97,6 +102,6 @@ std::vector<std::string> WatchSession::Screen(bool colour) const {
                                                                            " rejected by the simulator",
                                                                        console::kWrong, colour)) +
                   (check.localVariables ? "; L: variables on" : ""));
-  for (std::string& line : view_->Lines(colour)) lines.push_back(std::move(line));
+  for (std::string& line : view_->Lines(colour, blinkPhase_)) lines.push_back(std::move(line));
   return lines;
 }

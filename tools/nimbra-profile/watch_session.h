@@ -2,7 +2,11 @@
 // profile it watches (the file named, or the one the bridge would load for
 // the current aircraft, switched when "AircraftLoaded" names another), what
 // the simulator sent (values, rejections, whether the simulation runs, its
-// end), and the screen that shows it all.
+// end), and the screen that shows it all. Blinking entries are shown in the
+// half of their period that the "6Hz" refreshes since the profile was loaded
+// give, counted as the bridge counts them after its reload on the same
+// aircraft; after a reload the watch does not see (the menu's, another
+// program's) the halves may differ from the unit's.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +23,7 @@
 // The client event identifiers the watch subscribes with.
 inline constexpr DWORD kWatchEventSim = 1;
 inline constexpr DWORD kWatchEventAircraftLoaded = 2;
+inline constexpr DWORD kWatchEvent6Hz = 3;
 
 struct WatchOptions {
   std::string file;          // empty: the profile the bridge would load
@@ -58,4 +63,5 @@ class WatchSession {
   std::optional<ProfileLookup> choice_;  // when watching the bridge's choice
   bool running_ = false;
   bool ended_ = false;
+  std::uint32_t blinkPhase_ = 0;  // "6Hz" refreshes while running, since Load
 };

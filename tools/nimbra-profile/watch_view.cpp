@@ -7,6 +7,7 @@
 #include <cmath>
 #include <utility>
 
+#include "devices/blink_rate.h"
 #include "colours.h"
 #include "profiles/profile_files.h"
 #include "condition_wording.h"
@@ -89,7 +90,7 @@ void WatchView::AddConditionLines(const ConditionSet& set, bool colour, std::vec
   }
 }
 
-std::vector<std::string> WatchView::Lines(bool colour) const {
+std::vector<std::string> WatchView::Lines(bool colour, std::uint32_t blinkPhase) const {
   std::vector<std::string> lines;
   if (!loaded()) return lines;
   const bool gateHolds = gate_ == nullptr || EvaluateConditionSet(*gate_->set);
@@ -119,12 +120,20 @@ std::vector<std::string> WatchView::Lines(bool colour) const {
     }
     const Watched& current = *watched++;
     const bool holds = EvaluateConditionSet(*current.set);
-    const std::string result = holds && gateHolds ? console::Painted("LIT ", console::kLit, colour)
-                               : holds            ? console::Painted("dark (gate)", console::kFaint, colour)
-                                                  : console::Painted("dark", console::kFaint, colour);
+    const std::uint8_t half = entry.blink.halfPeriod;
+    const bool litHalf = half == 0 || InLitHalf(blinkPhase, half);
+    const std::string result = holds && gateHolds && litHalf ? console::Painted("LIT ", console::kLit, colour)
+                               : holds && gateHolds          ? console::Painted("dark (blink)", console::kFaint, colour)
+                               : holds                       ? console::Painted("dark (gate)", console::kFaint, colour)
+                                                             : console::Painted("dark", console::kFaint, colour);
+    std::string blinking;
+    if (half != 0) {
+      blinking = "  blinks at " + BlinkHzText(half) + " Hz";
+      if (holds && gateHolds) blinking += litHalf ? ", lit half" : ", dark half";
+    }
     lines.push_back(EntryMark(entry.index) + "  " + Position(entry) + "  " + result + "  " +
                     Described(entry.text) +
-                    (entry.conditions.size() > 1 ? (entry.isOr ? "  (any of)" : "  (all of)") : ""));
+                    (entry.conditions.size() > 1 ? (entry.isOr ? "  (any of)" : "  (all of)") : "") + blinking);
     AddConditionLines(*current.set, colour, lines);
   }
   return lines;

@@ -37,8 +37,10 @@ class WatchView {
   const std::set<std::string>& rejected() const { return rejected_; }
 
   // The entries, their conditions and the gate as text lines, lit LEDs and
-  // rejected variables coloured when `colour`.
-  std::vector<std::string> Lines(bool colour) const;
+  // rejected variables coloured when `colour`. `blinkPhase` counts the
+  // refreshes since the profile was loaded (modulo kBlinkPhaseCycle); a
+  // blinking entry whose set holds is lit in the lit half of its period.
+  std::vector<std::string> Lines(bool colour, std::uint32_t blinkPhase) const;
 
  private:
   struct Watched {
