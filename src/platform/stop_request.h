@@ -2,7 +2,7 @@
 // SIGHUP: `systemctl --user stop`, Ctrl+C, the end of the session), so that
 // the bridge leaves its dispatch loop and runs its ordinary shutdown instead
 // of dying with the unit still lit. The handler only sets a flag. On Windows
-// the bridge has no console or window to be asked by: it never stops so.
+// the bridge's own icon asks it so, through RequestStop.
 #pragma once
 
 namespace platform {
@@ -12,5 +12,9 @@ void WatchStopRequests();
 
 // True once a stop was asked.
 bool StopRequested();
+
+// Asks for the same stop from inside the process (the icon's Quit); safe
+// from any context a signal handler may run in.
+void RequestStop();
 
 }  // namespace platform

@@ -24,4 +24,6 @@ void WatchStopRequests() {
 
 bool StopRequested() { return stopRequested != 0; }
 
+void RequestStop() { stopRequested = 1; }
+
 }  // namespace platform
