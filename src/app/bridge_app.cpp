@@ -1,5 +1,7 @@
 #include "app/bridge_app.h"
 
+#include <optional>
+
 #include "app/dispatch.h"
 #include "app/icon_menu.h"
 #include "app/menu.h"
@@ -54,11 +56,16 @@ std::unique_ptr<platform::TrayIcon> MakeIcon(const BridgeSettings& settings) {
 
 // The pause between two dispatch calls: with the icon, its messages are
 // handled and its choices carried out meanwhile; the pause stays 100 ms.
-void Pause(platform::TrayIcon* icon) {
+// The tooltip's text is built only when what it says has changed.
+void Pause(platform::TrayIcon* icon, std::optional<IconStatus>& shown) {
   platform::WaitHandlingMessages(kDispatchPauseMs);
   if (icon == nullptr) return;
   for (const platform::TrayCommand command : icon->TakeCommands()) RunIconCommand(command);
-  icon->SetTooltip(IconTooltip());
+  const IconStatus status = CurrentIconStatus();
+  if (status != shown) {
+    icon->SetTooltip(IconTooltip());
+    shown = status;
+  }
   if (const auto* device = SupportedDevice()) icon->SetShowBindingsChecked((*device)->showBindings);
 }
 
@@ -88,10 +95,11 @@ BridgeApp::BridgeApp() {
   LogLine("connection opened");
   CreateDevices(settings);
   std::unique_ptr<platform::TrayIcon> icon = MakeIcon(settings);
+  std::optional<IconStatus> tooltipShown;
   // A lost link and a stop asked from outside (a signal, the icon's Quit) end the loop alike.
   HRESULT result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
   while (result >= 0 && !platform::StopRequested()) {
-    Pause(icon.get());
+    Pause(icon.get(), tooltipShown);
     if (platform::StopRequested()) break;
     result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
   }

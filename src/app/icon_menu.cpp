@@ -1,7 +1,8 @@
 // The icon's tooltip from the supported unit's state, and its commands.
 #include "app/icon_menu.h"
 
-#include <bitset>
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 
 #include "app/dispatch.h"
@@ -38,16 +39,32 @@ const char* CommandName(platform::TrayCommand command) {
 
 }  // namespace
 
+IconStatus CurrentIconStatus() {
+  IconStatus status;
+  const auto* entry = SupportedDevice();
+  if (entry == nullptr) return status;
+  const Device& device = **entry;
+  status.device = &device;
+  status.reloads = device.activeProfile.reloads;
+  status.loaded = device.activeProfile.loaded;
+  const auto* unit = dynamic_cast<const HidDevice*>(&device);
+  status.unitOpen = unit != nullptr && unit->hidHandle != nullptr;
+  if (!status.unitOpen) return status;
+  // Byte 0 is the report identifier; LEDs sit in bytes 1 to lastByteIndex.
+  const std::size_t end = std::min<std::size_t>(unit->lastByteIndex + 1u, unit->ledReport.size());
+  for (std::size_t i = 1; i < end; ++i) status.lit += static_cast<std::uint32_t>(std::popcount(unit->ledReport[i]));
+  status.bindings = unit->BindingCount();
+  return status;
+}
+
 std::string IconTooltip() {
   const auto* entry = SupportedDevice();
   if (entry == nullptr || !(*entry)->activeProfile.loaded) return "Nimbra Bridge: waiting for the simulator";
   const Device& device = **entry;
+  const IconStatus status = CurrentIconStatus();
   std::string text = "Nimbra Bridge: " + device.saveName + (device.activeProfile.local ? " (LOCAL)" : " (GLOBAL)");
-  const auto* unit = dynamic_cast<const HidDevice*>(&device);
-  if (unit == nullptr || unit->hidHandle == nullptr) return text + ", no unit found";
-  std::size_t lit = 0;
-  for (std::size_t i = 1; i < unit->ledReport.size(); ++i) lit += std::bitset<8>(unit->ledReport[i]).count();
-  return text + ", " + std::to_string(lit) + " of " + std::to_string(unit->BindingCount()) + " LEDs lit";
+  if (!status.unitOpen) return text + ", no unit found";
+  return text + ", " + std::to_string(status.lit) + " of " + std::to_string(status.bindings) + " LEDs lit";
 }
 
 void RunIconCommand(platform::TrayCommand command) {

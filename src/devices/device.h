@@ -18,6 +18,7 @@ struct ActiveProfile {
   std::string path;     // the file chosen, loaded or not; empty before the first reload
   bool local = false;   // LOCAL, else GLOBAL
   bool loaded = false;  // the file loaded (a broken one leaves the LEDs dark)
+  unsigned reloads = 0;  // counts every reload, so that a change can be noticed cheaply
 };
 
 class Device {

@@ -44,7 +44,7 @@ std::string BuildProfilePath(Device& device, bool& tryLocal) {
   const ProfileChoice choice = ChooseProfile(query);
   if (device.autoReload) device.profileWatch.Watch(FilesToWatch(choice, tryLocal));
   tryLocal = choice.local;
-  device.activeProfile = {choice.path, choice.local, false};
+  device.activeProfile = {choice.path, choice.local, false, device.activeProfile.reloads + 1};
   return choice.path;
 }
 
