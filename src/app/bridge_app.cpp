@@ -4,15 +4,19 @@
 // the simulator's menu clean.
 #include "app/bridge_app.h"
 
+#include <optional>
+
 #include "app/dispatch.h"
+#include "app/icon_menu.h"
 #include "app/menu.h"
 #include "app/process_state.h"
 #include "app/report_message.h"
 #include "app/settings.h"
 #include "devices/hid_device.h"
 #include "devices/supported_unit.h"
-#include "platform/sleep.h"
+#include "platform/log_output.h"
 #include "platform/stop_request.h"
+#include "platform/tray_icon.h"
 
 namespace {
 
@@ -42,8 +46,33 @@ void CreateDevices(const BridgeSettings& settings) {
                                                             static_cast<std::uint32_t>(descriptor.lastByteMaxBit)},
                                                   settings.unit));
     devices.back()->packagesPath = settings.packagesPath;
+    devices.back()->autoReload = settings.autoReload;
   }
   InitialiseDevices();
+}
+
+// The icon, where the settings leave it on; one log line when there is none.
+std::unique_ptr<platform::TrayIcon> MakeIcon(const BridgeSettings& settings) {
+  if (!settings.trayIcon) return nullptr;
+  std::string note;
+  auto icon = platform::TrayIcon::Create(&note);
+  if (!note.empty()) LogLine(note);
+  return icon;
+}
+
+// The pause between two dispatch calls: with the icon, its messages are
+// handled and its choices carried out meanwhile; the pause stays 100 ms.
+// The tooltip's text is built only when what it says has changed.
+void Pause(platform::TrayIcon* icon, std::optional<IconStatus>& shown) {
+  platform::WaitHandlingMessages(kDispatchPauseMs);
+  if (icon == nullptr) return;
+  for (const platform::TrayCommand command : icon->TakeCommands()) RunIconCommand(command);
+  const IconStatus status = CurrentIconStatus();
+  if (status != shown) {
+    icon->SetTooltip(IconTooltip());
+    shown = status;
+  }
+  if (const auto* device = SupportedDevice()) icon->SetShowBindingsChecked((*device)->showBindings);
 }
 
 }  // namespace
@@ -58,21 +87,32 @@ void InitialiseDevices() {
 }
 
 BridgeApp::BridgeApp() {
-  const BridgeSettings settings = ReadSettings(SettingsFilePath());
+  OpenBridgeLog(platform::DefaultLogPath());
+  LogLine("Nimbra Bridge started");
+  const std::string settingsFile = SettingsFilePath();
+  const BridgeSettings settings = ReadSettings(settingsFile);
+  LogLine(DescribeSettings(settingsFile, settings));
   if (!settings.problem.empty()) ReportMessage(settings.problem, kSettingsCaption, true);
   if (!OpenSimulator()) {
     ReportMessage("Failed to Initialize SimConnectToTheLine", "NimbraBridge", true);
     Shutdown();
     return;
   }
+  LogLine("connection opened");
   CreateDevices(settings);
-  // A lost link and a stop asked from outside end the loop alike.
+  std::unique_ptr<platform::TrayIcon> icon = MakeIcon(settings);
+  std::optional<IconStatus> tooltipShown;
+  // A lost link and a stop asked from outside (a signal, the icon's Quit) end the loop alike.
   HRESULT result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
   while (result >= 0 && !platform::StopRequested()) {
-    platform::SleepMilliseconds(kDispatchPauseMs);
+    Pause(icon.get(), tooltipShown);
+    if (platform::StopRequested()) break;
     result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
   }
+  LogLine(result < 0 ? "connection lost" : "stop requested");
   Shutdown();
+  icon.reset();
+  LogLine("Nimbra Bridge ended");
 }
 
 BridgeApp::~BridgeApp() { Shutdown(); }

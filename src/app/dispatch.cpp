@@ -72,14 +72,6 @@ const Layout* As(const SIMCONNECT_RECV* message, DWORD size) {
   return size >= sizeof(Layout) ? static_cast<const Layout*>(message) : nullptr;
 }
 
-// The first device with the supported unit's type, whose sub-items are 8 and 9.
-const std::unique_ptr<Device>* SupportedDevice() {
-  for (const auto& device : devices) {
-    if (device && device->typeId == kSupportedUnitTypeId) return &device;
-  }
-  return nullptr;
-}
-
 void OnException(const SIMCONNECT_RECV_EXCEPTION& exception) {
   if (exception.dwException == SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID) return;
   const std::string name = exception.dwException < std::size(kExceptionNames)
@@ -101,6 +93,10 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event) {
       }
       break;
     case kEvent1Sec:
+      // A profile edited in the simulator's menus is picked up too.
+      for (const auto& device : devices) {
+        if (device) device->AutoReloadCheck();
+      }
       if (!simRunning) break;
       for (const auto& device : devices) {
         if (device) device->ArbitrationCheck();
@@ -111,10 +107,7 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event) {
       if (const auto* device = SupportedDevice()) (*device)->ReloadJson(true);
       break;
     case kEventShowHideBindings:
-      if (const auto* device = SupportedDevice()) {
-        (*device)->showBindings = !(*device)->showBindings;
-        SetShowHideItem(*device);
-      }
+      ToggleShowBindings();
       break;
     default:
       break;
@@ -130,6 +123,20 @@ void OnAircraftFile(const std::string& path) {
 }
 
 }  // namespace
+
+const std::unique_ptr<Device>* SupportedDevice() {
+  for (const auto& device : devices) {
+    if (device && device->typeId == kSupportedUnitTypeId) return &device;
+  }
+  return nullptr;
+}
+
+void ToggleShowBindings() {
+  if (const auto* device = SupportedDevice()) {
+    (*device)->showBindings = !(*device)->showBindings;
+    SetShowHideItem(*device);
+  }
+}
 
 void DispatchCallback(SIMCONNECT_RECV* pData, DWORD cbData, void*) {
   if (pData == nullptr || cbData < sizeof(SIMCONNECT_RECV)) return;

@@ -39,6 +39,12 @@ std::string Hex4(std::int32_t id) {
 
 }  // namespace
 
+std::string DescribeSettings(const std::string& file, const BridgeSettings& settings) {
+  return "settings from " + file + ": unit " + Hex4(settings.unit.vendorId) + ":" + Hex4(settings.unit.productId) +
+         ", packages path '" + settings.packagesPath + "', tray icon " + (settings.trayIcon ? "on" : "off") +
+         ", automatic reload " + (settings.autoReload ? "on" : "off");
+}
+
 std::string SettingsFilePath() { return platform::ModuleDirectory() + kSettingsFileName; }
 
 bool ParseUsbId(const std::string& text, std::int32_t& id) {
@@ -66,6 +72,8 @@ BridgeSettings ReadSettings(const std::string& file) {
   bool cut = false;
   settings.packagesPath = ReadValue(file, "Simulator", "PackagesPath", cut);
   if (cut) settings.packagesPath.clear();
+  settings.trayIcon = ReadValue(file, "Bridge", "TrayIcon", cut) != "0";
+  settings.autoReload = ReadValue(file, "Bridge", "AutoReload", cut) != "0";
 
   struct Key {
     const char* name;

@@ -9,6 +9,9 @@
 //   ProductId=0x05DF
 //   [Simulator]
 //   PackagesPath=D:\MSFS
+//   [Bridge]
+//   TrayIcon=0      ; no notification-area icon (Windows)
+//   AutoReload=0    ; no reload when the profile file changes
 #pragma once
 
 #include <cstdint>
@@ -22,6 +25,8 @@ inline constexpr char kSettingsCaption[] = "NimbraBridge|Settings";
 struct BridgeSettings {
   UnitIds unit = kDefaultUnitIds;  // the USB pair of the pilot's unit
   std::string packagesPath;        // [Simulator] PackagesPath as written; empty when unset
+  bool trayIcon = true;            // [Bridge] TrayIcon: only "0" turns it off
+  bool autoReload = true;          // [Bridge] AutoReload: only "0" turns it off
   // What was wrong in the file, for one box captioned kSettingsCaption; empty
   // when nothing was. A wrong [Unit] leaves the default pair in place.
   std::string problem;
@@ -35,6 +40,9 @@ std::string SettingsFilePath();
 // 1 to 0xFFFF (hexadecimal with 0x, or decimal): the default pair and a problem
 // that names the file, the key and the value as written.
 BridgeSettings ReadSettings(const std::string& file);
+
+// The settings as one line for the log.
+std::string DescribeSettings(const std::string& file, const BridgeSettings& settings);
 
 // A USB identifier as the settings file writes it: "0x16C0" or "5824", from
 // 1 to 0xFFFF. False for anything else, blanks and signs included.

@@ -9,6 +9,7 @@
 
 #include <rapidjson/document.h>
 
+#include "devices/profile_watch.h"
 #include "devices/supported_unit.h"
 #include "platform/named_marker.h"
 #include "simlink/simconnect.h"
@@ -17,6 +18,14 @@
 // from its type: "Reload Bindings", then "Show Bindings"/"Hide Bindings".
 constexpr DWORD ReloadItemId(std::int32_t typeId) { return static_cast<DWORD>(typeId + 1); }
 constexpr DWORD ShowHideItemId(std::int32_t typeId) { return static_cast<DWORD>(typeId + 2); }
+
+// What the device's last reload read: the file and whether it was LOCAL.
+struct ActiveProfile {
+  std::string path;     // the file chosen, loaded or not; empty before the first reload
+  bool local = false;   // LOCAL, else GLOBAL
+  bool loaded = false;  // the file loaded (a broken one leaves the LEDs dark)
+  unsigned reloads = 0;  // counts every reload, so that a change can be noticed cheaply
+};
 
 class Device {
  public:
@@ -50,6 +59,9 @@ class Device {
   // GLOBAL profile once each time the write-side marker appears and holds the
   // read-side marker as the answer while it stays.
   void ArbitrationCheck();
+  // The once-a-second look at the active profile's file: when an edit has
+  // settled, reloads as the menu's "Reload Bindings" does (LOCAL first).
+  void AutoReloadCheck();
 
   const std::int32_t vendorId;     // only the low 16 bits are used
   const std::int32_t productId;    // only the low 16 bits are used
@@ -59,6 +71,9 @@ class Device {
   std::string saveName;            // the profile's own name, for the reload message
   std::string packagesPath;        // the simulator's package folder from the settings; empty: ask the simulators
   const std::int32_t typeId;       // base of the menu identifiers; 0 for an unknown unit
+  bool autoReload = true;          // reload when the profile file changes ([Bridge] AutoReload)
+  ActiveProfile activeProfile;
+  ProfileWatch profileWatch;       // the files whose change reloads the device
   platform::MarkerHandle readMutex = platform::kNoMarker;  // reload acknowledged while held
   const std::string writeMutexName;
   const std::string readMutexName;

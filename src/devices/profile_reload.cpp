@@ -3,6 +3,7 @@
 // never a mix of old and new bindings.
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/process_state.h"
 #include "app/report_message.h"
@@ -13,10 +14,27 @@
 
 namespace {
 
+// The files whose change should reload the device: the one chosen and, when
+// the GLOBAL one was taken because no LOCAL file exists, the first LOCAL
+// place in the pilot's own folder beside the executable, where a new LOCAL
+// file would go.
+std::vector<std::string> FilesToWatch(const ProfileChoice& choice, bool localTried) {
+  std::vector<std::string> files{choice.path};
+  if (choice.local || !localTried) return files;
+  for (const ProfileCandidate& candidate : choice.candidates) {
+    if (candidate.kind != CandidateKind::OwnFolder) continue;
+    files.push_back(candidate.path);
+    break;
+  }
+  return files;
+}
+
 // The path of the device's profile, with the choice filled from the bridge's
 // state: the loaded aircraft, the executable's folder and the device's
 // package setting. `tryLocal` becomes false when the GLOBAL profile is taken.
-std::string BuildProfilePath(const Device& device, bool& tryLocal) {
+// The device's watch follows the choice, taken before the file is read, so
+// an edit made while it is read is seen at the next look.
+std::string BuildProfilePath(Device& device, bool& tryLocal) {
   ProfileQuery query;
   query.deviceName = device.name;
   query.aircraftProfileDir = aircraftProfileDir;
@@ -24,11 +42,19 @@ std::string BuildProfilePath(const Device& device, bool& tryLocal) {
   query.tryLocal = tryLocal;
   if (tryLocal) query.packageRoots = PackageRoots(device.packagesPath);
   const ProfileChoice choice = ChooseProfile(query);
+  if (device.autoReload) device.profileWatch.Watch(FilesToWatch(choice, tryLocal));
   tryLocal = choice.local;
+  device.activeProfile = {choice.path, choice.local, false, device.activeProfile.reloads + 1};
   return choice.path;
 }
 
 }  // namespace
+
+void Device::AutoReloadCheck() {
+  if (!autoReload || !profileWatch.Check()) return;
+  LogLine(name + ": the profile changed; reloading");
+  ReloadJson(true);
+}
 
 void Device::ReloadJson(bool tryLocal) {
   try {
@@ -43,6 +69,7 @@ void Device::ReloadJson(bool tryLocal) {
     const rapidjson::Document& profile = *loaded.document;
     ApplyProfileSettings(profile, languageKey, saveName);
     LoadBindings(profile);
+    activeProfile.loaded = true;
     ReportMessage(name + " reloaded " + std::to_string(BindingCount()) + " binding(s) successfully from " +
                       (tryLocal ? "LOCAL" : "GLOBAL") + " profile '" + saveName + "'.",
                   "NimbraBridge|ReloadJson", false);

@@ -28,4 +28,14 @@ struct FolderEntry {
 // particular order. False when it is not a folder that can be read.
 bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries);
 
+// What a file looks like from outside, enough to notice that it changed
+// without reading it: one status query, no folder listing.
+struct FileStamp {
+  enum class Kind { Absent, File, Other } kind = Kind::Absent;  // Other: a folder or anything not a plain file
+  std::int64_t size = 0;
+  std::int64_t modified = 0;  // last write, in the platform's finest unit
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp QueryFileStamp(const std::string& path);
+
 }  // namespace platform

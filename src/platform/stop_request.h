@@ -1,9 +1,9 @@
 // A stop asked of the process from outside (on Linux SIGTERM, SIGINT or
 // SIGHUP: `systemctl --user stop`, Ctrl+C, the end of the session), so that
 // the bridge leaves its dispatch loop and runs its ordinary shutdown instead
-// of dying with the unit still lit. The handler only sets a flag, which the
-// dispatch loop reads on another thread. On Windows the bridge has no console
-// or window to be asked by: it never stops so.
+// of dying with the unit still lit. The handler only sets a lock-free
+// atomic flag, which the dispatch loop reads. On Windows the bridge's own
+// icon asks it so, through RequestStop.
 #pragma once
 
 namespace platform {

@@ -70,4 +70,16 @@ bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries) {
   return true;
 }
 
+FileStamp QueryFileStamp(const std::string& path) {
+  FileStamp stamp;
+  struct stat status;
+  // Looked at once a second: a native path is used as it is, without a copy.
+  const bool native = path.find('\\') == std::string::npos;
+  if (::stat(native ? path.c_str() : NativePath(path).c_str(), &status) != 0) return stamp;
+  stamp.kind = S_ISREG(status.st_mode) ? FileStamp::Kind::File : FileStamp::Kind::Other;
+  stamp.size = static_cast<std::int64_t>(status.st_size);
+  stamp.modified = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+  return stamp;
+}
+
 }  // namespace platform

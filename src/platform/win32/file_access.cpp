@@ -39,4 +39,15 @@ bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries) {
   return true;
 }
 
+FileStamp QueryFileStamp(const std::string& path) {
+  FileStamp stamp;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return stamp;
+  stamp.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileStamp::Kind::Other : FileStamp::Kind::File;
+  stamp.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  stamp.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                             data.ftLastWriteTime.dwLowDateTime);
+  return stamp;
+}
+
 }  // namespace platform

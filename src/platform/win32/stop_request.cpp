@@ -1,4 +1,4 @@
-// The Windows bridge has no console or window: nothing asks it to stop. A
+// The Windows bridge has no console: its icon's Quit asks it to stop. A
 // console tool that watches for stops is asked by Ctrl+C, Ctrl+Break or the
 // console's closing, on a thread the system starts for the handler.
 #include "platform/stop_request.h"

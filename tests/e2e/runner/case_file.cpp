@@ -18,7 +18,8 @@ namespace {
 const std::vector<std::string> kSettings = {"PLATFORMS", "TRANSPORT", "BRIDGE", "LOCK", "ENV", "EXIT-LIMIT"};
 const std::vector<std::string> kBlocks = {"FILE", "FILE-HEX", "APPDATA-FILE", "WRITE", "WRITE-HEX"};
 const std::vector<std::string> kSteps = {"HOST",        "HOST-TRY",     "RUN",       "DIR",    "WRITE-DIR",
-                                         "HOLD-MARKER", "PROBE-MARKER", "WAIT-MARKER", "WAIT-EXIT", "SIGNAL", "WAIT-REPORT"};
+                                         "HOLD-MARKER", "PROBE-MARKER", "WAIT-MARKER", "WAIT-EXIT", "SIGNAL", "WAIT-REPORT",
+                                         "ICON"};
 
 bool Among(const std::vector<std::string>& list, const std::string& word) {
   return std::find(list.begin(), list.end(), word) != list.end();
@@ -102,7 +103,8 @@ std::optional<std::string> FromHex(const std::string& text) {
 }  // namespace
 
 const std::vector<std::string>& StreamNames() {
-  static const std::vector<std::string> names = {"HOST", "ERR", "OUT", "REPORTS", "LOG", "RUN", "MARKERS"};
+  static const std::vector<std::string> names = {"HOST", "ERR", "OUT", "REPORTS", "LOG", "RUN", "MARKERS",
+                                                         "BRIDGELOG"};
   return names;
 }
 
@@ -224,6 +226,9 @@ bool ParseCase(const std::string& text, const std::string& path, Case* out, std:
       } else if (name == "SIGNAL") {
         if (!Among({"TERM", "INT", "HUP"}, argument)) return fail(i, "SIGNAL takes TERM, INT or HUP");
         step.kind = Step::Kind::Signal;
+      } else if (name == "ICON") {
+        if (argument.find_first_not_of("0123456789") != std::string::npos) return fail(i, "ICON takes a command id");
+        step.kind = Step::Kind::Icon;
       } else if (name == "WAIT-REPORT") {
         if (!SpanAndText(argument, &step)) return fail(i, "WAIT-REPORT takes MS REPORT");
         step.kind = Step::Kind::WaitReport;

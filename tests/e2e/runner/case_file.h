@@ -17,7 +17,7 @@ struct Fixture {
 };
 
 struct Step {
-  enum class Kind { Host, HostTry, Run, Write, HoldMarker, ProbeMarker, WaitMarker, WaitExit, Signal, WaitReport };
+  enum class Kind { Host, HostTry, Run, Write, HoldMarker, ProbeMarker, WaitMarker, WaitExit, Signal, WaitReport, Icon };
   Kind kind = Kind::Host;
   std::string text;  // the host command, the tool's command line, the marker's or signal's name, the report
   Fixture fixture;   // of Write
@@ -28,7 +28,7 @@ struct Step {
 
 struct Check {
   enum class Kind { Match, Next, Not, Count, Empty, Exact, Last };
-  std::string stream;  // HOST, ERR, OUT, REPORTS, LOG, RUN, MARKERS
+  std::string stream;  // HOST, ERR, OUT, REPORTS, LOG, RUN, MARKERS, BRIDGELOG
   Kind kind = Kind::Match;
   std::string pattern;
   int count = 0;  // of Count

@@ -16,6 +16,7 @@
 #include "child_process.h"
 #include "commands.h"
 #include "platform/named_marker.h"
+#include "platform/tray_icon_testing.h"
 #include "sim_host.h"
 #include "support/own_pipe.h"
 
@@ -287,6 +288,11 @@ Outcome RunCase(const Case& original, const Programs& programs) {
                                           "VIRTUAL_UNIT_REPORTS=" + (work / "unit.reports").string()};
   if (testBuild && !kWindows && !programs.unit.empty()) environment.push_back("LD_PRELOAD=" + programs.unit);
   if (testBuild && kWindows) environment.push_back("NIMBRA_TEST_BOXES=" + (work / "boxes").string());
+  // The bridge's own log, in the work folder too (the BRIDGELOG stream).
+  const fs::path logFile = kWindows ? work / "localappdata" / "Nimbra Bridge" / "Nimbra_Bridge.log"
+                                    : work / "state" / "nimbra-bridge" / "bridge.log";
+  environment.push_back(kWindows ? "LOCALAPPDATA=" + (work / "localappdata").string()
+                                 : "XDG_STATE_HOME=" + (work / "state").string());
   environment.insert(environment.end(), c.environment.begin(), c.environment.end());
 
   // The bridge: a copy beside its GLOBAL profile, unless it runs in place.
@@ -383,6 +389,11 @@ Outcome RunCase(const Case& original, const Programs& programs) {
       case Step::Kind::Signal:
         if (!bridge.Signal(step.text, &error)) problem(step.line, error);
         break;
+      case Step::Kind::Icon:
+        // The bridge's icon window may not be made yet: it is looked for a while.
+        if (!platform::PostTrayCommand(static_cast<unsigned>(std::stoul(step.text)), 10000))
+          problem(step.line, "no icon window of the bridge took the command " + step.text);
+        break;
       case Step::Kind::WaitReport:
         if (!WaitForReport(work / "unit.reports", step.text, step.span))
           problem(step.line, "the unit got no report " + step.text + " within " + std::to_string(step.span.count()) + " ms");
@@ -406,6 +417,7 @@ Outcome RunCase(const Case& original, const Programs& programs) {
   outcome.streams["REPORTS"];
   outcome.streams["RUN"] = run;
   outcome.streams["MARKERS"] = markers;
+  outcome.streams["BRIDGELOG"] = ReadLines(logFile);
   return outcome;
 }
 

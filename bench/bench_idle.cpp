@@ -1,0 +1,106 @@
+// One second of the idle bridge with a full profile (the gate and 28 LEDs
+// with four conditions each, loaded from a file by ReloadJson), as the
+// dispatch loop spends it: ten empty dispatch calls, six "6Hz" refreshes in
+// a steady cockpit and one "1sec" event. Side by side: as before the profile
+// watch and the icon (AutoReload off, no tooltip), with each, and with both
+// (the file's look once a second; the tooltip's status taken after each of
+// the ten pauses, and its text built when that changed, as the Windows loop
+// does). The pauses themselves are not measured: they cost the same in all.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/dispatch.h"
+#include "app/icon_menu.h"
+#include "bench_support.h"
+#include "devices/hid_device.h"
+#include "devices/supported_unit.h"
+#include "variables/variable_registry.h"
+#include "virtual_unit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using benchsupport::Ignore;
+
+std::string FullProfile() {
+  std::string leds = "{\"ByteIndex\": 0, \"BitIndex\": 0, \"Condition\": \"A:MASTER,Bool\", \"ConditionValue\": true}";
+  for (int led = 0; led < 28; ++led) {
+    leds += ", {\"ByteIndex\": " + std::to_string(1 + led / 8) + ", \"BitIndex\": " + std::to_string(led % 8) +
+            ", \"en\": \"LED " + std::to_string(led) + "\", \"Conditions\": [" +
+            "{\"Condition\": \"A:TOGGLE,Bool\", \"ConditionValue\": true}, " +
+            "{\"Condition\": \"A:VALUE " + std::to_string(led % 12) + ",percent\", \"ConditionValue\": \">=0\"}, " +
+            "{\"Condition\": \"A:VALUE " + std::to_string((led + 5) % 12) + ",percent\", \"ConditionValue\": \"<100\"}, " +
+            "{\"Condition\": \"A:STATE " + std::to_string(led % 6) + ",Bool\", \"ConditionValue\": \"!=1\"}]}";
+  }
+  return "{\"SaveName\": \"Idle\", \"Language\": \"en\", \"LEDs\": [" + leds + "]}";
+}
+
+SIMCONNECT_RECV_EVENT Event(DWORD id, DWORD data) {
+  SIMCONNECT_RECV_EVENT event{};
+  event.dwSize = sizeof event;
+  event.dwID = SIMCONNECT_RECV_ID_EVENT;
+  event.uEventID = id;
+  event.dwData = data;
+  return event;
+}
+
+void Dispatch(SIMCONNECT_RECV_EVENT event) { DispatchCallback(&event, sizeof event, nullptr); }
+
+void IdleSecond(benchmark::State& state) {
+  const bool watch = (state.range(0) & 1) != 0;
+  const bool icon = (state.range(0) & 2) != 0;
+  const fs::path folder = fs::temp_directory_path() / ("nimbra-bench-idle-" + testsupport::UniquePipeName());
+  fs::create_directories(folder);
+  std::ofstream(folder / "Velk_Throttle_Config.json") << FullProfile();
+  aircraftProfileDir = folder.string() + "/";
+
+  testsupport::OwnPipe pipe;
+  simhost::SimHost host(pipe.HostOptions());
+  if (!benchsupport::OpenLink(state, host)) return;
+  HANDLE handle = simHandle;
+  virtual_unit::Reset();
+  virtual_unit::SetRecording(false);
+  virtual_unit::Attach(kSupportedUnitVendorId, kSupportedUnitProductId, {std::string("unit/0")});
+  devices.push_back(std::make_unique<HidDevice>(kSupportedUnitVendorId, kSupportedUnitProductId, "Velk_Throttle", kSupportedUnitLedLimits));
+  devices.back()->autoReload = watch;
+  devices.back()->Initialise();
+  devices.back()->ReloadJson(true);
+  if (devices.back()->BindingCount() != 28) state.SkipWithError("the profile did not load");
+  Dispatch(Event(kEventSim, 1));
+
+  std::size_t tooltipBytes = 0;
+  IconStatus shown;
+  for (auto _ : state) {
+    for (int pause = 0; pause < 10; ++pause) {
+      SimConnect_CallDispatch(handle, &Ignore, nullptr);
+      if (icon) {
+        const IconStatus status = CurrentIconStatus();
+        if (status != shown) tooltipBytes += IconTooltip().size();
+        shown = status;
+      }
+      if (pause % 2 == 0) Dispatch(Event(kEvent6Hz, 0));  // five here, the sixth below
+    }
+    Dispatch(Event(kEvent6Hz, 0));
+    Dispatch(Event(kEvent1Sec, 0));
+  }
+  benchmark::DoNotOptimize(tooltipBytes);
+  state.counters["reports"] = static_cast<double>(virtual_unit::CallCount(virtual_unit::Call::Send));
+
+  devices.clear();
+  virtual_unit::SetRecording(true);
+  SimConnect_CallDispatch(handle, &Ignore, nullptr);
+  simHandle = nullptr;
+  SimConnect_Close(handle);
+  host.Stop();
+  aircraftProfileDir.clear();
+  fs::remove_all(folder);
+}
+
+// 0: as before; 1: the profile watch; 2: the tooltip; 3: both.
+BENCHMARK(IdleSecond)->ArgName("watch1_icon2")->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,8 @@
+// Linux has no icon to post to.
+#include "platform/tray_icon_testing.h"
+
+namespace platform {
+
+bool PostTrayCommand(unsigned, unsigned) { return false; }
+
+}  // namespace platform
