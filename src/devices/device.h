@@ -11,6 +11,7 @@
 
 #include "devices/supported_unit.h"
 #include "platform/named_marker.h"
+#include "profiles/package_index.h"
 
 class Device {
  public:
@@ -52,6 +53,7 @@ class Device {
   const std::string name;          // profile stem, marker names, menu texts, captions
   std::string saveName;            // the profile's own name, for the reload message
   std::string packagesPath;        // the simulator's package folder from the settings; empty: ask the simulators
+  PackageIndex packageIndex;       // which packages hold which aircraft, kept from one reload to the next
   const std::int32_t typeId;       // base of the menu identifiers; 0 for an unknown unit
   platform::MarkerHandle readMutex = platform::kNoMarker;  // reload acknowledged while held
   const std::string writeMutexName;

@@ -16,13 +16,14 @@ namespace {
 // The path of the device's profile, with the choice filled from the bridge's
 // state: the loaded aircraft, the executable's folder and the device's
 // package setting. `tryLocal` becomes false when the GLOBAL profile is taken.
-std::string BuildProfilePath(const Device& device, bool& tryLocal) {
+std::string BuildProfilePath(Device& device, bool& tryLocal) {
   ProfileQuery query;
   query.deviceName = device.name;
   query.aircraftProfileDir = aircraftProfileDir;
   query.bridgeFolder = platform::ModuleDirectory();
   query.tryLocal = tryLocal;
   if (tryLocal) query.packageRoots = PackageRoots(device.packagesPath);
+  query.packageIndex = &device.packageIndex;
   const ProfileChoice choice = ChooseProfile(query);
   tryLocal = choice.local;
   return choice.path;

@@ -28,4 +28,9 @@ struct FolderEntry {
 // particular order. False when it is not a folder that can be read.
 bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries);
 
+// The last modification time of the folder at `path` (which changes when an
+// entry is added, removed or renamed), in nanoseconds since 1970 UTC. False
+// when it is not a folder whose time can be read.
+bool FolderModificationTime(const std::string& path, std::int64_t* nanoseconds);
+
 }  // namespace platform

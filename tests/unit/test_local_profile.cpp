@@ -4,6 +4,7 @@
 // the candidate folders is ever picked.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "platform/file_access.h"
 #include "platform/simulator_folders.h"
 #include "profiles/local_profile.h"
+#include "profiles/package_index.h"
 
 namespace {
 
@@ -237,6 +239,37 @@ TEST(LocalProfileCandidates, ListsThePlacesInLookupOrder) {
   EXPECT_EQ(all[0].path, dir + kFile);
   EXPECT_NE(all[1].path.find("c172"), std::string::npos);
   EXPECT_NE(all[2].path.find("jet"), std::string::npos);
+}
+
+// A kept index changes how often packages are listed, never what is found.
+TEST(LocalProfileCandidates, AKeptIndexFindsWhatAFreshLookupFinds) {
+  TempFolder t;
+  MakeTree(t);
+  const std::string msfs = (t.path() / "msfs").string();
+  const char* const reported[] = {
+      "SimObjects\\Airplanes\\JET\\aircraft.CFG",          "simobjects\\airplanes\\officialonly\\aircraft.cfg",
+      "SimObjects\\Airplanes\\Trap\\aircraft.cfg",         "SimObjects\\Airplanes\\Unknown\\aircraft.cfg",
+      "SimObjects\\Airplanes\\a\\presets\\m\\jet\\config\\aircraft.cfg", "SimObjects\\aircraft.cfg",
+  };
+  // Settled package folders, so that the second round uses the kept listing.
+  for (const char* folder : {"Community", "Official/OneStore"}) {
+    fs::last_write_time(t.path() / "msfs" / folder, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  }
+  PackageIndex index;
+  for (int round = 0; round < 2; ++round) {
+    for (const char* aircraft : reported) {
+      LocalProfileQuery query{kFile, AircraftProfileDirOf(aircraft), t.Base(), {msfs}};
+      const std::vector<ProfileCandidate> fresh = LocalProfileCandidates(query, false);
+      query.packageIndex = &index;
+      const std::vector<ProfileCandidate> kept = LocalProfileCandidates(query, false);
+      ASSERT_EQ(kept.size(), fresh.size()) << aircraft;
+      for (std::size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(kept[i].path, fresh[i].path) << aircraft;
+        EXPECT_EQ(kept[i].found, fresh[i].found) << aircraft;
+      }
+    }
+  }
+  EXPECT_EQ(index.Listings(), 2u) << "each package folder once";
 }
 
 }  // namespace
