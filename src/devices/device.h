@@ -54,6 +54,7 @@ class Device {
   std::string saveName;            // the profile's own name, for the reload message
   std::string packagesPath;        // the simulator's package folder from the settings; empty: ask the simulators
   PackageIndex packageIndex;       // which packages hold which aircraft, kept from one reload to the next
+  std::string refusedRootsSaid;    // the package roots last said to be out of the file calls' reach
   const std::int32_t typeId;       // base of the menu identifiers; 0 for an unknown unit
   platform::MarkerHandle readMutex = platform::kNoMarker;  // reload acknowledged while held
   const std::string writeMutexName;

@@ -205,12 +205,19 @@ std::vector<ProfileCandidate> LocalProfileCandidates(const LocalProfileQuery& qu
   return candidates;
 }
 
-std::vector<std::string> PackageRoots(const std::string& packagesPath) {
+std::vector<std::string> PackageRoots(const std::string& packagesPath, std::vector<std::string>* refused) {
   if (!packagesPath.empty()) return {packagesPath};
   std::vector<std::string> roots;
   for (const platform::SimulatorFolder& place : platform::SimulatorFolders(platform::PathText::SystemCodePage)) {
+    std::string named;
     std::string root;
-    if (platform::ReadInstalledPackagesPath(place.folder + platform::kUserCfgFileName, &root)) roots.push_back(root);
+    if (!platform::ReadInstalledPackagesPath(place.folder + platform::kUserCfgFileName, &named)) continue;
+    if (!platform::PackageRootForFileCalls(place, named, &root)) {
+      if (refused != nullptr) refused->push_back(named);
+      continue;
+    }
+    // Two simulators may share one root; it is searched once.
+    if (std::find(roots.begin(), roots.end(), root) == roots.end()) roots.push_back(root);
   }
   return roots;
 }

@@ -65,5 +65,7 @@ struct LocalProfileQuery {
 std::vector<ProfileCandidate> LocalProfileCandidates(const LocalProfileQuery& query, bool firstOnly);
 
 // The package roots: `packagesPath` when the pilot set one, else the
-// `InstalledPackagesPath` of each simulator found on this machine.
-std::vector<std::string> PackageRoots(const std::string& packagesPath);
+// `InstalledPackagesPath` of each simulator found on this machine, each
+// root once, as the file calls take it. A root those calls cannot name (on
+// Windows, a character the code page lacks) goes to `refused` as written.
+std::vector<std::string> PackageRoots(const std::string& packagesPath, std::vector<std::string>* refused = nullptr);
