@@ -48,7 +48,7 @@ std::vector<SimulatorFolder> SimulatorFolders(PathText text) {
   std::vector<SimulatorFolder> folders;
   for (const Place& place : kPlaces) {
     std::string base;
-    if (ShellFolder(place.csidl, text, &base)) folders.push_back({place.year, place.edition, base + place.below});
+    if (ShellFolder(place.csidl, text, &base)) folders.push_back({place.year, place.edition, base + place.below, std::string()});
   }
   return folders;
 }
