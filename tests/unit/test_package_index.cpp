@@ -125,6 +125,13 @@ TEST(PackageIndex, NamesThePackagesHoldingTheAircraftInLookupOrder) {
   EXPECT_EQ(index.PackagesHolding(community.Folder() + "/missing", kJet), Names{}) << "a missing folder";
   std::ofstream(community.Folder() + "/plain-file") << "";
   EXPECT_EQ(index.PackagesHolding(community.Folder() + "/plain-file", kJet), Names{}) << "a file, not a folder";
+#ifndef _WIN32
+  // A loop of links, as a package folder and as a package.
+  fs::create_symlink(community.Folder() + "/loop-a", community.Folder() + "/loop-b");
+  fs::create_symlink(community.Folder() + "/loop-b", community.Folder() + "/loop-a");
+  EXPECT_EQ(index.PackagesHolding(community.Folder() + "/loop-a", kJet), Names{}) << "a loop of links";
+  EXPECT_EQ(index.PackagesHolding(community.Folder(), kJet), (Names{"A-JET", "b-jet"})) << "a loop among the packages";
+#endif
 }
 
 }  // namespace
