@@ -16,8 +16,6 @@ namespace {
 using platform::EqualNoCase;
 using platform::FoldCase;
 
-// How long after a folder's last change its time is trusted to show the next one.
-constexpr std::int64_t kSettleNanoseconds = 2'000'000'000;
 // More package folders than any set of roots has; past it the index starts over.
 constexpr std::size_t kMaxFolders = 64;
 // How deep below a package the index looks: "SimObjects", category, aircraft.
@@ -46,7 +44,9 @@ void IndexBelow(const std::string& folder, const std::string& key, std::size_t d
                 std::map<std::string, std::vector<std::size_t>>* holders) {
   for (const std::string& name : FolderNames(folder)) {
     if (depth == 0 && !EqualNoCase(name, "SimObjects")) continue;
-    const std::string below = key.empty() ? Folded(name) : key + "\\" + Folded(name);
+    std::string below = key;
+    if (!below.empty()) below += '\\';
+    below += Folded(name);
     std::vector<std::size_t>& packages = (*holders)[below];
     if (packages.empty() || packages.back() != position) packages.push_back(position);
     if (depth + 1 < kDepth) IndexBelow(JoinPath(folder, name), below, depth + 1, position, holders);
@@ -73,7 +73,7 @@ const PackageIndex::FolderIndex& PackageIndex::Current(const std::string& folder
   if (!exists) return index;
   ++listings_;
   index.modified = modified;
-  index.settled = NowNanoseconds() - modified >= kSettleNanoseconds;
+  index.settled = NowNanoseconds() - modified >= settle_;
   index.packages = FolderNames(folder);
   std::sort(index.packages.begin(), index.packages.end(), [](const std::string& a, const std::string& b) {
     const auto lowerLess = [](char x, char y) { return FoldCase(x) < FoldCase(y); };
@@ -92,7 +92,10 @@ std::vector<std::string> PackageIndex::PackagesHolding(const std::string& folder
   if (folders.empty()) return packages;
   const FolderIndex& index = Current(folder);
   std::string key;
-  for (std::size_t i = 0; i < folders.size() && i < kDepth; ++i) key += (i == 0 ? "" : "\\") + Folded(folders[i]);
+  for (std::size_t i = 0; i < folders.size() && i < kDepth; ++i) {
+    if (i != 0) key += '\\';
+    key += Folded(folders[i]);
+  }
   const auto holders = index.holders.find(key);
   if (holders == index.holders.end()) return packages;
   for (const std::size_t position : holders->second) packages.push_back(index.packages[position]);

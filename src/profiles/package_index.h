@@ -17,6 +17,12 @@
 
 class PackageIndex {
  public:
+  // How long after a folder's last change its time is trusted to show the
+  // next one: longer than the file system's clock step.
+  static constexpr std::int64_t kSettleNanoseconds = 2'000'000'000;
+
+  explicit PackageIndex(std::int64_t settleNanoseconds = kSettleNanoseconds) : settle_(settleNanoseconds) {}
+
   // The packages of `folder` (their names, in lookup order: by name without
   // regard to case, then exactly) that hold the folder path `folders` (from
   // "SimObjects" on, matched without regard to case) down to its third
@@ -40,6 +46,7 @@ class PackageIndex {
 
   const FolderIndex& Current(const std::string& folder);
 
+  std::int64_t settle_;
   std::map<std::string, FolderIndex> folders_;
   std::size_t listings_ = 0;
 };

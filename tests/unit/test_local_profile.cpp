@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/file_access.h"
@@ -255,11 +256,11 @@ TEST(LocalProfileCandidates, AKeptIndexFindsWhatAFreshLookupFinds) {
       "SimObjects\\Airplanes\\Trap\\aircraft.cfg",         "SimObjects\\Airplanes\\Unknown\\aircraft.cfg",
       "SimObjects\\Airplanes\\a\\presets\\m\\jet\\config\\aircraft.cfg", "SimObjects\\aircraft.cfg",
   };
-  // Settled package folders, so that the second round uses the kept listing.
-  for (const char* folder : {"Community", "Official/OneStore"}) {
-    fs::last_write_time(t.path() / "msfs" / folder, fs::file_time_type::clock::now() - std::chrono::hours(1));
-  }
-  PackageIndex index;
+  // Package folders whose last change is older than the index's settling
+  // time, so that the second round uses the kept listing.
+  constexpr std::chrono::milliseconds kSettle{100};
+  std::this_thread::sleep_for(kSettle + std::chrono::milliseconds(20));
+  PackageIndex index(std::chrono::nanoseconds(kSettle).count());
   for (int round = 0; round < 2; ++round) {
     for (const char* aircraft : reported) {
       LocalProfileQuery query{kFile, AircraftProfileDirOf(aircraft), t.Base(), {msfs}};

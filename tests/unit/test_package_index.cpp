@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "profiles/package_index.h"
@@ -39,13 +40,12 @@ class Community {
   }
   void Remove(const std::string& package) const { fs::remove_all(path_ / package); }
   void Rename(const std::string& from, const std::string& to) const { fs::rename(path_ / from, path_ / to); }
-  // As if the last change were an hour ago: the folder's time is trusted.
-  // Always the same time, so that settling alone is no change.
-  void Settle() const { fs::last_write_time(path_, settled_); }
+  // Waits until the folder's last change is older than kSettle.
+  static void Settle() { std::this_thread::sleep_for(kSettle + std::chrono::milliseconds(20)); }
+  static constexpr std::chrono::milliseconds kSettle{150};
 
  private:
   fs::path path_;
-  fs::file_time_type settled_ = fs::file_time_type::clock::now() - std::chrono::hours(1);
 };
 
 const Names kJet = {"SimObjects", "Airplanes", "Jet"};
@@ -75,7 +75,7 @@ TEST(PackageIndex, ListsAFolderAgainOnlyAfterItChanged) {
     community.AddAircraft("other", "Glider");
     std::ofstream(community.Folder() + "/not-a-package.txt") << "";
     community.Settle();
-    PackageIndex index;
+    PackageIndex index(std::chrono::nanoseconds(Community::kSettle).count());
     EXPECT_EQ(index.PackagesHolding(community.Folder(), kJet), Names{"a-jet"}) << c.what;
     c.change(community);
     if (c.settleAfterChange) community.Settle();
@@ -87,7 +87,7 @@ TEST(PackageIndex, ListsAFolderAgainOnlyAfterItChanged) {
 TEST(PackageIndex, AFreshFolderIsListedAgainUntilItSettles) {
   Community community;
   community.AddAircraft("a-jet", "Jet");
-  PackageIndex index;
+  PackageIndex index(std::chrono::nanoseconds(Community::kSettle).count());
   for (int i = 0; i < 3; ++i) EXPECT_EQ(index.PackagesHolding(community.Folder(), kJet), Names{"a-jet"});
   EXPECT_EQ(index.Listings(), 3u);
   community.Settle();
@@ -111,7 +111,6 @@ TEST(PackageIndex, NamesThePackagesHoldingTheAircraftInLookupOrder) {
   std::ofstream(community.Folder() + "/d-trap/SimObjects/Airplanes/Jet") << "";
   // Only the SimObjects branch counts.
   fs::create_directories(community.Folder() + "/e-scenery/Airplanes/Jet");
-  community.Settle();
   const ShortlistCase cases[] = {
       {"case does not matter, name order does", {"simobjects", "AIRPLANES", "jet"}, {"A-JET", "b-jet"}},
       {"deeper pieces are the file lookup's", {"SimObjects", "Airplanes", "Jet", "presets", "x"}, {"A-JET", "b-jet"}},
