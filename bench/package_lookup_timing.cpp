@@ -18,6 +18,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "profiles/package_index.h"
@@ -46,11 +47,6 @@ void MakePackages(const fs::path& root, int count) {
     Touch(package / "layout.json", "{}");
     Touch(package / "SimObjects" / "Airplanes" / ("plane_" + std::to_string(i)) / "aircraft.cfg", "");
   }
-  // Installed an hour ago, as on a pilot's machine: a folder changed a moment
-  // ago is listed again until its time can be trusted.
-  const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
-  fs::last_write_time(root / "Community", hourAgo);
-  fs::last_write_time(root / "Official" / "OneStore", hourAgo);
 }
 
 double Milliseconds(std::chrono::steady_clock::duration duration) {
@@ -68,6 +64,10 @@ int main(int argc, char** argv) {
   for (const int count : counts) {
     const fs::path root = base / std::to_string(count);
     MakePackages(root, count);
+    // Installed a while ago, as on a pilot's machine: a folder changed a
+    // moment ago is listed again until its time can be trusted.
+    std::this_thread::sleep_for(std::chrono::nanoseconds(PackageIndex::kSettleNanoseconds) +
+                                std::chrono::milliseconds(100));
     fs::create_directories(base / "bridge");
     ProfileQuery query;
     query.deviceName = "Velk_Throttle";
