@@ -22,12 +22,11 @@ std::string ReadValue(const std::string& file, const char* section, const char* 
   return std::string(buffer.data(), length < kValueBufferSize ? length : kValueBufferSize - 1);
 }
 
-int DigitValue(char c, int base) {
-  int value = -1;
-  if (c >= '0' && c <= '9') value = c - '0';
-  else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-  return value < base ? value : -1;
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 std::string Hex4(std::int32_t id) {
@@ -48,18 +47,16 @@ std::string DescribeSettings(const std::string& file, const BridgeSettings& sett
 std::string SettingsFilePath() { return platform::ModuleDirectory() + kSettingsFileName; }
 
 bool ParseUsbId(const std::string& text, std::int32_t& id) {
+  // Hexadecimal only, as USB tools print a pair: a decimal reading is the one
+  // a pilot who copies "16C0" never means.
   std::size_t at = 0;
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    at = 2;
-    base = 16;
-  }
+  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) at = 2;
   if (at >= text.size()) return false;
   std::int64_t value = 0;
   for (; at < text.size(); ++at) {
-    const int digit = DigitValue(text[at], base);
+    const int digit = HexDigit(text[at]);
     if (digit < 0) return false;
-    value = value * base + digit;
+    value = value * 16 + digit;
     if (value > 0xFFFF) return false;
   }
   if (value < 1) return false;
@@ -93,7 +90,7 @@ BridgeSettings ReadSettings(const std::string& file) {
     ++present;
     if (cut || !ParseUsbId(value, id)) {
       problems += std::string(problems.empty() ? "" : " ") + "[Unit] " + key.name + "=" +
-                  (cut ? value.substr(0, 64) + "..." : value) + " is not a number from 1 to 0xFFFF.";
+                  (cut ? value.substr(0, 64) + "..." : value) + " is not a hexadecimal number from 0001 to FFFF.";
       continue;
     }
     pair.*key.field = id;

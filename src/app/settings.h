@@ -5,8 +5,8 @@
 // folder where the bridge cannot find it by itself:
 //
 //   [Unit]
-//   VendorId=0x16C0
-//   ProductId=0x05DF
+//   VendorId=16C0
+//   ProductId=05DF
 //   [Simulator]
 //   PackagesPath=D:\MSFS
 //   [Bridge]
@@ -36,14 +36,15 @@ struct BridgeSettings {
 std::string SettingsFilePath();
 
 // Reads `file`. No file, no [Unit] section or neither of its keys: the default
-// pair without a problem. One key missing or a value that is not a number from
-// 1 to 0xFFFF (hexadecimal with 0x, or decimal): the default pair and a problem
+// pair without a problem. One key missing or a value that is not a hexadecimal
+// number from 0001 to FFFF (with or without 0x): the default pair and a problem
 // that names the file, the key and the value as written.
 BridgeSettings ReadSettings(const std::string& file);
 
 // The settings as one line for the log.
 std::string DescribeSettings(const std::string& file, const BridgeSettings& settings);
 
-// A USB identifier as the settings file writes it: "0x16C0" or "5824", from
-// 1 to 0xFFFF. False for anything else, blanks and signs included.
+// A USB identifier as USB tools print it and the settings file takes it:
+// hexadecimal, "16C0", "0x16C0" or "0X16C0", from 1 to FFFF. False for
+// anything else, blanks and signs included.
 bool ParseUsbId(const std::string& text, std::int32_t& id);

@@ -12,6 +12,7 @@
 #include "devices/profile_watch.h"
 #include "devices/supported_unit.h"
 #include "platform/named_marker.h"
+#include "profiles/package_index.h"
 #include "simlink/simconnect.h"
 
 // The client event identifiers of a device's two menu sub-items, counted
@@ -70,6 +71,8 @@ class Device {
   const std::string name;          // profile stem, marker names, menu texts, captions
   std::string saveName;            // the profile's own name, for the reload message
   std::string packagesPath;        // the simulator's package folder from the settings; empty: ask the simulators
+  PackageIndex packageIndex;       // which packages hold which aircraft, kept from one reload to the next
+  std::string refusedRootsSaid;    // the package roots last said to be out of the file calls' reach
   const std::int32_t typeId;       // base of the menu identifiers; 0 for an unknown unit
   bool autoReload = true;          // reload when the profile file changes ([Bridge] AutoReload)
   ActiveProfile activeProfile;

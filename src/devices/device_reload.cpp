@@ -29,6 +29,19 @@ std::vector<std::string> FilesToWatch(const ProfileChoice& choice, bool localTri
   return files;
 }
 
+// Says once, in a text line, which package roots named by a simulator the
+// file calls cannot reach (until the set changes), rather than at every load.
+void ReportRefusedRoots(Device& device, const std::vector<std::string>& refused) {
+  std::string said;
+  for (const std::string& root : refused) said += (said.empty() ? "" : "', '") + root;
+  if (said == device.refusedRootsSaid) return;
+  device.refusedRootsSaid = said;
+  if (said.empty()) return;
+  ReportMessage("The simulator's package folder '" + said +
+                    "' is not searched for profiles: its name has characters this system's code page cannot hold.",
+                "NimbraBridge|PackageRoots", false);
+}
+
 // The path of the device's profile, with the choice filled from the bridge's
 // state: the loaded aircraft, the executable's folder and the device's
 // package setting. `tryLocal` becomes false when the GLOBAL profile is taken.
@@ -40,7 +53,12 @@ std::string BuildProfilePath(Device& device, bool& tryLocal) {
   query.aircraftProfileDir = aircraftProfileDir;
   query.bridgeFolder = platform::ModuleDirectory();
   query.tryLocal = tryLocal;
-  if (tryLocal) query.packageRoots = PackageRoots(device.packagesPath);
+  if (tryLocal) {
+    std::vector<std::string> refused;
+    query.packageRoots = PackageRoots(device.packagesPath, &refused);
+    ReportRefusedRoots(device, refused);
+  }
+  query.packageIndex = &device.packageIndex;
   const ProfileChoice choice = ChooseProfile(query);
   if (device.autoReload) device.profileWatch.Watch(FilesToWatch(choice, tryLocal));
   tryLocal = choice.local;

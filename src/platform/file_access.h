@@ -38,4 +38,9 @@ struct FileStamp {
 };
 FileStamp QueryFileStamp(const std::string& path);
 
+// The last modification time of the folder at `path` (which changes when an
+// entry is added, removed or renamed), in nanoseconds since 1970 UTC. False
+// when it is not a folder whose time can be read.
+bool FolderModificationTime(const std::string& path, std::int64_t* nanoseconds);
+
 }  // namespace platform

@@ -3,6 +3,7 @@
 // ends in "no root" rather than in a guess.
 #include "platform/simulator_folders.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -27,15 +28,44 @@ bool ReadWhole(const std::string& path, std::string* bytes) {
   return std::ferror(file.get()) == 0;
 }
 
-// UTF-16 (either byte order, with its mark) to narrow text; false when a
-// character is not ASCII, since the path would then be guessed.
-bool NarrowUtf16(const std::string& bytes, bool bigEndian, std::string* text) {
+void AppendUtf8(std::uint32_t code, std::string* text) {
+  if (code < 0x80) {
+    text->push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    text->push_back(static_cast<char>(0xC0 | (code >> 6)));
+    text->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    text->push_back(static_cast<char>(0xE0 | (code >> 12)));
+    text->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    text->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    text->push_back(static_cast<char>(0xF0 | (code >> 18)));
+    text->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    text->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    text->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// UTF-16 (either byte order, after its mark) to UTF-8; false at a surrogate
+// without its partner, since the path would then be guessed.
+bool Utf16ToUtf8(const std::string& bytes, bool bigEndian, std::string* text) {
   text->clear();
+  const auto unit = [&](std::size_t at) {
+    const unsigned high = static_cast<unsigned char>(bytes[bigEndian ? at : at + 1]);
+    const unsigned low = static_cast<unsigned char>(bytes[bigEndian ? at + 1 : at]);
+    return static_cast<std::uint32_t>(high << 8 | low);
+  };
   for (std::size_t at = 2; at + 1 < bytes.size(); at += 2) {
-    const unsigned char high = static_cast<unsigned char>(bytes[bigEndian ? at : at + 1]);
-    const unsigned char low = static_cast<unsigned char>(bytes[bigEndian ? at + 1 : at]);
-    if (high != 0 || low >= 0x80) return false;
-    text->push_back(static_cast<char>(low));
+    std::uint32_t code = unit(at);
+    if (code >= 0xDC00 && code <= 0xDFFF) return false;
+    if (code >= 0xD800 && code <= 0xDBFF) {
+      if (at + 3 >= bytes.size()) return false;
+      const std::uint32_t next = unit(at + 2);
+      if (next < 0xDC00 || next > 0xDFFF) return false;
+      code = 0x10000 + ((code - 0xD800) << 10) + (next - 0xDC00);
+      at += 2;
+    }
+    AppendUtf8(code, text);
   }
   return true;
 }
@@ -62,10 +92,10 @@ bool ReadInstalledPackagesPath(const std::string& file, std::string* root) {
   std::string text;
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    if (!NarrowUtf16(bytes, false, &text)) return false;
+    if (!Utf16ToUtf8(bytes, false, &text)) return false;
   } else if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
              static_cast<unsigned char>(bytes[1]) == 0xFF) {
-    if (!NarrowUtf16(bytes, true, &text)) return false;
+    if (!Utf16ToUtf8(bytes, true, &text)) return false;
   } else {
     text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
   }

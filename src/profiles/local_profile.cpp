@@ -12,6 +12,8 @@
 #include "platform/ascii_case.h"
 #include "platform/file_access.h"
 #include "platform/simulator_folders.h"
+#include "profiles/folder_path.h"
+#include "profiles/package_index.h"
 
 namespace {
 
@@ -21,21 +23,18 @@ constexpr const char* const kPackageFolders[] = {"Community",       "Community20
                                            "Official\\Steam", "Official2024",  "Official2020"};
 
 using platform::EqualNoCase;
-using platform::FoldCase;
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // A piece that names an entry of the folder it is looked up in, and nothing else.
 bool SafePiece(const std::string& piece) {
   return !piece.empty() && piece != "." && piece != ".." && piece.find(':') == std::string::npos &&
-         std::none_of(piece.begin(), piece.end(), IsSeparator);
+         std::none_of(piece.begin(), piece.end(), IsPathSeparator);
 }
 
 std::vector<std::string> SplitPieces(const std::string& path) {
   std::vector<std::string> pieces;
   std::string piece;
   for (char c : path) {
-    if (IsSeparator(c)) {
+    if (IsPathSeparator(c)) {
       if (!piece.empty()) pieces.push_back(piece);
       piece.clear();
     } else {
@@ -51,7 +50,7 @@ std::vector<std::string> SplitPieces(const std::string& path) {
 // itself is dropped; a path ending in a separator has no file.
 std::vector<std::string> AircraftFolders(const std::string& reportedFile, bool* fromSimObjects) {
   std::vector<std::string> pieces = SplitPieces(reportedFile);
-  if (!pieces.empty() && !reportedFile.empty() && !IsSeparator(reportedFile.back())) pieces.pop_back();
+  if (!pieces.empty() && !reportedFile.empty() && !IsPathSeparator(reportedFile.back())) pieces.pop_back();
   *fromSimObjects = false;
   for (std::size_t i = pieces.size(); i-- > 0;) {
     if (EqualNoCase(pieces[i], "SimObjects")) {
@@ -61,14 +60,6 @@ std::vector<std::string> AircraftFolders(const std::string& reportedFile, bool* 
     }
   }
   return pieces;
-}
-
-// Joins with the separator the folder already uses, so that a folder given
-// the POSIX way stays one; a Windows path or a bare name takes a backslash.
-std::string Join(const std::string& folder, const std::string& piece) {
-  if (folder.empty() || IsSeparator(folder.back())) return folder + piece;
-  const bool posix = folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos;
-  return folder + (posix ? "/" : "\\") + piece;
 }
 
 // The entry of `folder` named `piece`: the exact name when there is one,
@@ -99,7 +90,7 @@ bool ResolveFolder(const std::string& base, const std::vector<std::string>& piec
     if (!SafePiece(piece) || !platform::ListFolder(at, &entries) || !FindEntry(entries, piece, true, &name)) {
       return false;
     }
-    at = Join(at, name);
+    at = JoinPath(at, name);
   }
   *path = at;
   return true;
@@ -118,7 +109,7 @@ bool ResolveFile(const std::string& base, std::vector<std::string> pieces, std::
       !FindEntry(entries, fileName, false, &name)) {
     return false;
   }
-  const std::string file = Join(folder, name);
+  const std::string file = JoinPath(folder, name);
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(platform::OpenFileForReading(file), &std::fclose);
   if (!opened) return false;
   *path = file;
@@ -126,24 +117,8 @@ bool ResolveFile(const std::string& base, std::vector<std::string> pieces, std::
 }
 
 std::string JoinAll(std::string folder, const std::vector<std::string>& pieces) {
-  for (const std::string& piece : pieces) folder = Join(folder, piece);
+  for (const std::string& piece : pieces) folder = JoinPath(folder, piece);
   return folder;
-}
-
-// The packages below `folder`, in name order.
-std::vector<std::string> Packages(const std::string& folder) {
-  std::vector<platform::FolderEntry> entries;
-  std::vector<std::string> names;
-  if (!platform::ListFolder(folder, &entries)) return names;
-  for (const platform::FolderEntry& entry : entries) {
-    if (entry.isFolder) names.push_back(entry.name);
-  }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const auto lowerLess = [](char x, char y) { return FoldCase(x) < FoldCase(y); };
-    if (!EqualNoCase(a, b)) return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lowerLess);
-    return a < b;
-  });
-  return names;
 }
 
 }  // namespace
@@ -207,16 +182,20 @@ std::vector<ProfileCandidate> LocalProfileCandidates(const LocalProfileQuery& qu
   bool fromSimObjects = false;
   std::vector<std::string> inPackage = AircraftFolders(aircraftFolder, &fromSimObjects);
   if (!fromSimObjects || !std::all_of(inPackage.begin(), inPackage.end(), SafePiece)) return candidates;
+  // Without an index of its own the lookup lists every package, once.
+  PackageIndex oneLookup;
+  PackageIndex& index = query.packageIndex != nullptr ? *query.packageIndex : oneLookup;
+  const std::vector<std::string> aircraftFolders = inPackage;
   inPackage.push_back(kAircraftProfilesFolder);
   inPackage.push_back(query.fileName);
   for (const std::string& root : query.packageRoots) {
     for (const char* packageFolder : kPackageFolders) {
       ProfileCandidate package{
-          CandidateKind::Package, JoinAll(Join(JoinAll(root, SplitPieces(packageFolder)), "*"), inPackage), {}};
+          CandidateKind::Package, JoinAll(JoinPath(JoinAll(root, SplitPieces(packageFolder)), "*"), inPackage), {}};
       std::string folder;
       if (ResolveFolder(root, SplitPieces(packageFolder), &folder)) {
-        for (const std::string& name : Packages(folder)) {
-          if (ResolveFile(Join(folder, name), inPackage, &package.found)) break;
+        for (const std::string& name : index.PackagesHolding(folder, aircraftFolders)) {
+          if (ResolveFile(JoinPath(folder, name), inPackage, &package.found)) break;
         }
       }
       candidates.push_back(package);
@@ -226,12 +205,19 @@ std::vector<ProfileCandidate> LocalProfileCandidates(const LocalProfileQuery& qu
   return candidates;
 }
 
-std::vector<std::string> PackageRoots(const std::string& packagesPath) {
+std::vector<std::string> PackageRoots(const std::string& packagesPath, std::vector<std::string>* refused) {
   if (!packagesPath.empty()) return {packagesPath};
   std::vector<std::string> roots;
   for (const platform::SimulatorFolder& place : platform::SimulatorFolders(platform::PathText::SystemCodePage)) {
+    std::string named;
     std::string root;
-    if (platform::ReadInstalledPackagesPath(place.folder + platform::kUserCfgFileName, &root)) roots.push_back(root);
+    if (!platform::ReadInstalledPackagesPath(place.folder + platform::kUserCfgFileName, &named)) continue;
+    if (!platform::PackageRootForFileCalls(place, named, &root)) {
+      if (refused != nullptr) refused->push_back(named);
+      continue;
+    }
+    // Two simulators may share one root; it is searched once.
+    if (std::find(roots.begin(), roots.end(), root) == roots.end()) roots.push_back(root);
   }
   return roots;
 }

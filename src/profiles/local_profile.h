@@ -4,11 +4,15 @@
 // simulator's packages. Today's simulators report a path inside their
 // virtual file system (or into a package the pilot cannot edit), so the
 // first place alone finds nothing for them; the other two are where a pilot
-// can keep a profile. Every place is looked at afresh on each reload.
+// can keep a profile. Every file is looked for afresh on each reload; only
+// the list of which packages hold which aircraft folders may be kept
+// (profiles/package_index.h).
 #pragma once
 
 #include <string>
 #include <vector>
+
+class PackageIndex;
 
 // The name of a per-aircraft profile folder, beside the aircraft's file and
 // beside the executable alike.
@@ -51,6 +55,9 @@ struct LocalProfileQuery {
   std::string aircraftProfileDir;         // the aircraft's own profile folder, possibly empty
   std::string ownFolderBase;              // the executable's folder
   std::vector<std::string> packageRoots;  // the simulator's package roots, in order
+  // Kept from one lookup to the next by the caller, so that packages are not
+  // listed again while their folder is unchanged; null: listed afresh.
+  PackageIndex* packageIndex = nullptr;
 };
 
 // The candidates in lookup order; with `firstOnly` the list ends at the
@@ -58,5 +65,7 @@ struct LocalProfileQuery {
 std::vector<ProfileCandidate> LocalProfileCandidates(const LocalProfileQuery& query, bool firstOnly);
 
 // The package roots: `packagesPath` when the pilot set one, else the
-// `InstalledPackagesPath` of each simulator found on this machine.
-std::vector<std::string> PackageRoots(const std::string& packagesPath);
+// `InstalledPackagesPath` of each simulator found on this machine, each
+// root once, as the file calls take it. A root those calls cannot name (on
+// Windows, a character the code page lacks) goes to `refused` as written.
+std::vector<std::string> PackageRoots(const std::string& packagesPath, std::vector<std::string>* refused = nullptr);

@@ -8,7 +8,8 @@ ProfileChoice ChooseProfile(const ProfileQuery& query) {
   ProfileChoice choice;
   const std::string fileName = ProfileFileName(query.deviceName);
   if (query.tryLocal) {
-    const LocalProfileQuery local{fileName, query.aircraftProfileDir, query.bridgeFolder, query.packageRoots};
+    const LocalProfileQuery local{fileName, query.aircraftProfileDir, query.bridgeFolder, query.packageRoots,
+                                  query.packageIndex};
     choice.candidates = LocalProfileCandidates(local, !query.everyCandidate);
     for (const ProfileCandidate& candidate : choice.candidates) {
       if (candidate.found.empty()) continue;

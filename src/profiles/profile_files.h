@@ -21,6 +21,7 @@ struct ProfileQuery {
   std::string aircraftProfileDir;         // the aircraft's own profile folder, possibly empty
   std::string bridgeFolder;               // the executable's folder with its separator, or empty
   std::vector<std::string> packageRoots;  // the simulator's package roots, in order
+  PackageIndex* packageIndex = nullptr;   // the caller's index of those packages; null: listed afresh
   bool tryLocal = true;                   // false: the GLOBAL profile, whatever LOCAL files exist
   bool everyCandidate = false;            // look at every LOCAL place (a report), not only up to the first found
 };

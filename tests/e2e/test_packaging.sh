@@ -52,7 +52,7 @@ check tools "nimbra-unit reads the shipped settings beside the bridge: all comme
   bash -c "'$root/usr/bin/nimbra-unit' udev-rule 2>&1 | grep -q 'ATTRS{idVendor}==\"1209\", ATTRS{idProduct}==\"0001\"' &&
            [ -z \"\$('$root/usr/bin/nimbra-unit' udev-rule 2>&1 >/dev/null)\" ]"
 check tools "the shipped settings file names the pair's keys, commented" \
-  bash -c "grep -qx ';VendorId=0x16C0' '$root/etc/nimbra-bridge/Nimbra_Bridge.ini' && grep -qx ';ProductId=0x05DF' '$root/etc/nimbra-bridge/Nimbra_Bridge.ini'"
+  bash -c "grep -qx ';VendorId=16C0' '$root/etc/nimbra-bridge/Nimbra_Bridge.ini' && grep -qx ';ProductId=05DF' '$root/etc/nimbra-bridge/Nimbra_Bridge.ini'"
 
 # ---- the systemd user unit
 unit=$root/usr/lib/systemd/user/nimbra-bridge.service

@@ -24,7 +24,7 @@ Bytes Lit(std::vector<std::pair<int, int>> positions) {
   return report;
 }
 
-constexpr char kOtherPair[] = "[Unit]\nVendorId=0x16C0\nProductId=0x05DF\n";
+constexpr char kOtherPair[] = "[Unit]\nVendorId=16C0\nProductId=05DF\n";
 
 struct ToolCase {
   const char* what;
@@ -46,7 +46,7 @@ const ToolCase kCases[] = {
     {"the default pair is not the named one", kOtherPair, "attach 1209:0001 d/0", {"off"}, 1, "",
      "no HID interface is 16C0:05DF; is the unit plugged in?", {}},
     {"a wrong pair is said and the default pair stays", "[Unit]\nVendorId=0\nProductId=0x05DF\n",
-     "attach 1209:0001 d/0; attach 16C0:05DF o/0", {"off"}, 0, "", "VendorId=0 is not a number", {Bytes(65, 0)}},
+     "attach 1209:0001 d/0; attach 16C0:05DF o/0", {"off"}, 0, "", "VendorId=0 is not a hexadecimal number", {Bytes(65, 0)}},
     {"no unit", nullptr, "reset", {"off"}, 1, "", "no HID interface is 1209:0001", {}},
     {"the first interface decides, pathless or not", nullptr, "attach 1209:0001 - u/1", {"off"}, 2, "",
      "1209:0001 at (no path) did not open", {}},

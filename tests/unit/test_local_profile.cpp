@@ -4,16 +4,19 @@
 // the candidate folders is ever picked.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/file_access.h"
 #include "platform/simulator_folders.h"
 #include "profiles/local_profile.h"
+#include "profiles/package_index.h"
 
 namespace {
 
@@ -94,7 +97,11 @@ TEST(InstalledPackagesPath, EveryShapeOfUserCfg) {
       {"other case of the key", "installedpackagespath \"F:\\P\"", false, "F:\\P"},
       {"UTF-8 mark", "\xEF\xBB\xBFInstalledPackagesPath \"G:\\P\"\n", false, "G:\\P"},
       {"UTF-16", Utf16Le("A 1\r\nInstalledPackagesPath \"H:\\P\"\r\n"), false, "H:\\P"},
-      {"UTF-16, not ASCII", Utf16Le("InstalledPackagesPath \"H:\\") + std::string("\xE9\x00", 2), false, nullptr},
+      {"UTF-16, not ASCII, to UTF-8",
+       Utf16Le("InstalledPackagesPath \"H:\\J") + std::string("\xFC\x00\x3D\xD8\x00\xDE\"\x00", 8), false,
+       "H:\\J\xC3\xBC\xF0\x9F\x98\x80"},
+      {"UTF-16, a surrogate alone", Utf16Le("InstalledPackagesPath \"H:\\") + std::string("\x3D\xD8X\x00", 4), false,
+       nullptr},
       {"missing", "", true, nullptr},
       {"empty", "", false, nullptr},
       {"without the line", "Graphics {\n}\n", false, nullptr},
@@ -237,6 +244,37 @@ TEST(LocalProfileCandidates, ListsThePlacesInLookupOrder) {
   EXPECT_EQ(all[0].path, dir + kFile);
   EXPECT_NE(all[1].path.find("c172"), std::string::npos);
   EXPECT_NE(all[2].path.find("jet"), std::string::npos);
+}
+
+// A kept index changes how often packages are listed, never what is found.
+TEST(LocalProfileCandidates, AKeptIndexFindsWhatAFreshLookupFinds) {
+  TempFolder t;
+  MakeTree(t);
+  const std::string msfs = (t.path() / "msfs").string();
+  const char* const reported[] = {
+      "SimObjects\\Airplanes\\JET\\aircraft.CFG",          "simobjects\\airplanes\\officialonly\\aircraft.cfg",
+      "SimObjects\\Airplanes\\Trap\\aircraft.cfg",         "SimObjects\\Airplanes\\Unknown\\aircraft.cfg",
+      "SimObjects\\Airplanes\\a\\presets\\m\\jet\\config\\aircraft.cfg", "SimObjects\\aircraft.cfg",
+  };
+  // Package folders whose last change is older than the index's settling
+  // time, so that the second round uses the kept listing.
+  constexpr std::chrono::milliseconds kSettle{100};
+  std::this_thread::sleep_for(kSettle + std::chrono::milliseconds(20));
+  PackageIndex index(std::chrono::nanoseconds(kSettle).count());
+  for (int round = 0; round < 2; ++round) {
+    for (const char* aircraft : reported) {
+      LocalProfileQuery query{kFile, AircraftProfileDirOf(aircraft), t.Base(), {msfs}};
+      const std::vector<ProfileCandidate> fresh = LocalProfileCandidates(query, false);
+      query.packageIndex = &index;
+      const std::vector<ProfileCandidate> kept = LocalProfileCandidates(query, false);
+      ASSERT_EQ(kept.size(), fresh.size()) << aircraft;
+      for (std::size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(kept[i].path, fresh[i].path) << aircraft;
+        EXPECT_EQ(kept[i].found, fresh[i].found) << aircraft;
+      }
+    }
+  }
+  EXPECT_EQ(index.Listings(), 2u) << "each package folder once";
 }
 
 }  // namespace

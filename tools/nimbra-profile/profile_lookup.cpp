@@ -13,9 +13,11 @@ ProfileLookup LookUpProfile(const std::string* aircraft, const std::string& brid
   query.deviceName = unitName;
   query.aircraftProfileDir = AircraftProfileDirOf(aircraft != nullptr ? *aircraft : std::string());
   query.bridgeFolder = bridgeFolder;
-  query.packageRoots = PackageRoots(settings.packagesPath);
+  std::vector<std::string> refused;
+  query.packageRoots = PackageRoots(settings.packagesPath, &refused);
   query.everyCandidate = true;
   ProfileLookup lookup;
+  lookup.refusedRoots = refused;
   static_cast<ProfileChoice&>(lookup) = ChooseProfile(query);
   lookup.fileName = ProfileFileName(unitName);
   lookup.keys = AircraftKeys(AircraftFolderOf(query.aircraftProfileDir));

@@ -12,6 +12,7 @@ struct ProfileLookup : ProfileChoice {  // every LOCAL place checked, found or a
   std::string fileName;                 // "<unit>_Config.json"
   std::vector<std::string> keys;        // the aircraft's keys, in lookup order
   std::vector<std::string> packageRoots;
+  std::vector<std::string> refusedRoots;  // named by a simulator, but out of the file calls' reach
   bool exists = true;                   // false: the GLOBAL file is absent too
 };
 

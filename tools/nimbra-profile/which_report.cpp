@@ -29,6 +29,9 @@ std::string WhichReport(const std::string* aircraft, const std::string& bridgeFo
   std::string roots;
   for (const std::string& root : choice.packageRoots) roots += (roots.empty() ? "" : ", ") + root;
   report += "package roots: " + (roots.empty() ? std::string("none") : roots) + "\n";
+  for (const std::string& root : choice.refusedRoots) {
+    report += "not searched: " + root + " (the system's code page cannot hold its name)\n";
+  }
   report += "LOCAL " + choice.fileName + ", in lookup order:\n";
   for (const ProfileCandidate& candidate : choice.candidates) {
     const bool found = !candidate.found.empty();

@@ -49,7 +49,8 @@ std::string Usage() {
          " beside the program, [Unit] VendorId and\nProductId) names, else " + PairText(kDefaultUnitIds) +
          ". The unit is opened as the bridge opens it:\nits first HID interface with that pair.\n"
          "Commands:\n"
-         "  list               every HID interface on the machine, one a line: vendor:product,\n"
+         "  list               every HID interface on the machine, one a line: vendor:product\n"
+         "                     (hexadecimal, as [Unit] VendorId and ProductId take them),\n"
          "                     manufacturer and product, usage page:usage, interface number, path;\n"
          "                     '*' marks the one the bridge opens\n"
          "  test [--delay MS]  lights each LED position in turn, byte 1 bit 0 up to byte " + last + " bit " +

@@ -82,4 +82,11 @@ FileStamp QueryFileStamp(const std::string& path) {
   return stamp;
 }
 
+bool FolderModificationTime(const std::string& path, std::int64_t* nanoseconds) {
+  struct stat status;
+  if (::stat(NativePath(path).c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return false;
+  *nanoseconds = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+  return true;
+}
+
 }  // namespace platform

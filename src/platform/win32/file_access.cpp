@@ -50,4 +50,18 @@ FileStamp QueryFileStamp(const std::string& path) {
   return stamp;
 }
 
+bool FolderModificationTime(const std::string& path, std::int64_t* nanoseconds) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return false;
+  }
+  // 100-nanosecond steps since 1601, moved to 1970.
+  constexpr std::int64_t kFrom1601To1970 = 116444736000000000LL;
+  const std::int64_t ticks = (static_cast<std::int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                             data.ftLastWriteTime.dwLowDateTime;
+  *nanoseconds = (ticks - kFrom1601To1970) * 100;
+  return true;
+}
+
 }  // namespace platform

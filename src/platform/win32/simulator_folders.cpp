@@ -1,5 +1,7 @@
 // The simulators' settings folders on Windows, below the user's local and
-// roaming application data folders, for every way the simulators are sold.
+// roaming application data folders, for every way the simulators are sold;
+// and the package roots they name (UTF-8) in the code page of the bridge's
+// narrow file calls.
 #include "platform/simulator_folders.h"
 
 #include "platform/win32/wide_text.h"
@@ -46,9 +48,33 @@ std::vector<SimulatorFolder> SimulatorFolders(PathText text) {
   std::vector<SimulatorFolder> folders;
   for (const Place& place : kPlaces) {
     std::string base;
-    if (ShellFolder(place.csidl, text, &base)) folders.push_back({place.year, place.edition, base + place.below});
+    if (ShellFolder(place.csidl, text, &base)) folders.push_back({place.year, place.edition, base + place.below, std::string()});
   }
   return folders;
+}
+
+bool PackageRootForFileCalls(const SimulatorFolder& /*place*/, const std::string& root, std::string* path) {
+  if (root.empty()) return false;
+  const int size = static_cast<int>(root.size());
+  const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, root.data(), size, nullptr, 0);
+  if (wideLength <= 0) return false;
+  if (GetACP() == CP_UTF8) {
+    *path = root;
+    return true;
+  }
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, root.data(), size, wide.data(), wideLength);
+  // No best fit: a character the code page lacks must refuse the root, not
+  // turn into a look-alike that names another folder.
+  BOOL lossy = FALSE;
+  const int length =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, nullptr, 0, nullptr, &lossy);
+  if (length <= 0 || lossy) return false;
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, text.data(), length, nullptr, &lossy);
+  if (lossy) return false;
+  *path = text;
+  return true;
 }
 
 }  // namespace platform

@@ -130,8 +130,11 @@ Case Resolve(Case c, const std::string& work, const std::string& native) {
   return c;
 }
 
+// A case file is UTF-8, and so are the paths it names, on every platform.
+fs::path Utf8Path(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
 bool Put(const fs::path& root, const Fixture& fixture, std::string* error) {
-  const fs::path path = root / fs::path(fixture.path);
+  const fs::path path = root / Utf8Path(fixture.path);
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
   if (fs::is_directory(path)) fs::remove_all(path, ec);
@@ -164,7 +167,7 @@ class AppDataFiles {
       return false;
     }
     for (const Fixture& f : files) {
-      const fs::path path = (fs::path(root) / fs::path(f.path)).make_preferred();
+      const fs::path path = (fs::path(root) / Utf8Path(f.path)).make_preferred();
       std::error_code ec;
       if (fs::exists(path, ec)) {
         *error = path.string() + " is there already; it is not the test's to replace";
