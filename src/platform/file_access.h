@@ -28,19 +28,15 @@ struct FolderEntry {
 // particular order. False when it is not a folder that can be read.
 bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries);
 
-// What a file looks like from outside, enough to notice that it changed
-// without reading it: one status query, no folder listing.
+// What a file or folder looks like from outside, enough to notice that it
+// changed without reading it: one status query, no folder listing. A
+// folder's time changes when an entry is added, removed or renamed.
 struct FileStamp {
-  enum class Kind { Absent, File, Other } kind = Kind::Absent;  // Other: a folder or anything not a plain file
+  enum class Kind { Absent, File, Folder, Other } kind = Kind::Absent;  // Other: neither file nor folder
   std::int64_t size = 0;
-  std::int64_t modified = 0;  // last write, in the platform's finest unit
+  std::int64_t modified = 0;  // last write, in nanoseconds since 1970 UTC
   bool operator==(const FileStamp&) const = default;
 };
 FileStamp QueryFileStamp(const std::string& path);
-
-// The last modification time of the folder at `path` (which changes when an
-// entry is added, removed or renamed), in nanoseconds since 1970 UTC. False
-// when it is not a folder whose time can be read.
-bool FolderModificationTime(const std::string& path, std::int64_t* nanoseconds);
 
 }  // namespace platform

@@ -61,8 +61,9 @@ std::int64_t NowNanoseconds() {
 }  // namespace
 
 const PackageIndex::FolderIndex& PackageIndex::Current(const std::string& folder) {
-  std::int64_t modified = 0;
-  const bool exists = platform::FolderModificationTime(folder, &modified);
+  const platform::FileStamp stamp = platform::QueryFileStamp(folder);
+  const bool exists = stamp.kind == platform::FileStamp::Kind::Folder;
+  const std::int64_t modified = stamp.modified;
   auto known = folders_.find(folder);
   if (known != folders_.end() && exists && known->second.settled && known->second.modified == modified) {
     return known->second;

@@ -76,17 +76,13 @@ FileStamp QueryFileStamp(const std::string& path) {
   // Looked at once a second: a native path is used as it is, without a copy.
   const bool native = path.find('\\') == std::string::npos;
   if (::stat(native ? path.c_str() : NativePath(path).c_str(), &status) != 0) return stamp;
-  stamp.kind = S_ISREG(status.st_mode) ? FileStamp::Kind::File : FileStamp::Kind::Other;
+  stamp.kind = S_ISREG(status.st_mode)   ? FileStamp::Kind::File
+               : S_ISDIR(status.st_mode) ? FileStamp::Kind::Folder
+                                         : FileStamp::Kind::Other;
   stamp.size = static_cast<std::int64_t>(status.st_size);
   stamp.modified = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
   return stamp;
 }
 
-bool FolderModificationTime(const std::string& path, std::int64_t* nanoseconds) {
-  struct stat status;
-  if (::stat(NativePath(path).c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return false;
-  *nanoseconds = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
-  return true;
-}
 
 }  // namespace platform

@@ -43,25 +43,15 @@ FileStamp QueryFileStamp(const std::string& path) {
   FileStamp stamp;
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return stamp;
-  stamp.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileStamp::Kind::Other : FileStamp::Kind::File;
+  stamp.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileStamp::Kind::Folder : FileStamp::Kind::File;
   stamp.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-  stamp.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                             data.ftLastWriteTime.dwLowDateTime);
+  // 100-nanosecond steps since 1601, moved to 1970.
+  constexpr std::int64_t kFrom1601To1970 = 116444736000000000LL;
+  const auto ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                               data.ftLastWriteTime.dwLowDateTime);
+  stamp.modified = (ticks - kFrom1601To1970) * 100;
   return stamp;
 }
 
-bool FolderModificationTime(const std::string& path, std::int64_t* nanoseconds) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    return false;
-  }
-  // 100-nanosecond steps since 1601, moved to 1970.
-  constexpr std::int64_t kFrom1601To1970 = 116444736000000000LL;
-  const std::int64_t ticks = (static_cast<std::int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                             data.ftLastWriteTime.dwLowDateTime;
-  *nanoseconds = (ticks - kFrom1601To1970) * 100;
-  return true;
-}
 
 }  // namespace platform
