@@ -25,6 +25,7 @@
 #include "exe_xml.h"
 #include "platform/edit_lock.h"
 #include "platform/utf8_files.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -92,22 +93,15 @@ struct Case {
 
 std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.name; }
 
-class TempFolder {
+// A folder of the test's own; a read-only exe.xml in it is made writable
+// again so that it can be removed.
+class TempFolder : public testsupport::TempFolder {
  public:
-  TempFolder() {
-    std::random_device random;
-    path_ = fs::temp_directory_path() / ("nimbra_autostart_" + std::to_string(random()));
-    fs::create_directories(path_);
-  }
+  TempFolder() : testsupport::TempFolder("nimbra_autostart_") {}
   ~TempFolder() {
     std::error_code ignored;
-    fs::permissions(path_ / "exe.xml", fs::perms::owner_write, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
+    fs::permissions(path() / "exe.xml", fs::perms::owner_write, fs::perm_options::add, ignored);
   }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
 };
 
 std::string Utf8(const fs::path& path) {

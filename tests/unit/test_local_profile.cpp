@@ -16,34 +16,17 @@
 #include "platform/file_access.h"
 #include "platform/simulator_folders.h"
 #include "profiles/local_profile.h"
+#include "support/temp_folder.h"
 #include "profiles/package_index.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
+// The lookup's folders, made afresh for each case.
+class TempFolder : public testsupport::TempFolder {
  public:
-  TempFolder() {
-    std::random_device random;
-    path_ = fs::temp_directory_path() / ("nimbra-local-" + std::to_string(random()) + std::to_string(random()));
-    fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-  // The folder as the lookup takes it: with a trailing separator.
-  std::string Base() const { return (path_ / "").string(); }
-  void Write(const std::string& relative, const std::string& content) const {
-    const fs::path file = path_ / fs::path(relative).make_preferred();
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
-  }
-
- private:
-  fs::path path_;
+  TempFolder() : testsupport::TempFolder("nimbra-local-") {}
 };
 
 struct KeysCase {

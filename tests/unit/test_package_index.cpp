@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "profiles/package_index.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -23,15 +24,6 @@ using Names = std::vector<std::string>;
 
 class Community {
  public:
-  Community() {
-    std::random_device random;
-    path_ = fs::temp_directory_path() / ("nimbra-index-" + std::to_string(random()) + std::to_string(random()));
-    fs::create_directories(path_);
-  }
-  ~Community() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
   std::string Folder() const { return path_.string(); }
   void AddAircraft(const std::string& package, const std::string& aircraft) const {
     const fs::path folder = path_ / package / "SimObjects" / "Airplanes" / aircraft;
@@ -45,7 +37,8 @@ class Community {
   static constexpr std::chrono::milliseconds kSettle{150};
 
  private:
-  fs::path path_;
+  testsupport::TempFolder folder_{"nimbra-index-"};
+  const fs::path& path_ = folder_.path();
 };
 
 const Names kJet = {"SimObjects", "Airplanes", "Jet"};

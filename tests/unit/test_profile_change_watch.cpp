@@ -7,6 +7,7 @@
 #include <string>
 
 #include "devices/profile_watch.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -44,14 +45,8 @@ const Change kChanges[] = {
 
 class ProfileWatchTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("nimbra-watch-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  fs::path folder_;
+  testsupport::TempFolder temp_{"nimbra-watch-"};
+  const fs::path& folder_ = temp_.path();
 };
 
 TEST_F(ProfileWatchTest, EachChangeIsActedOnOnceWhenItHasSettled) {

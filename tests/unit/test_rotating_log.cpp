@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/rotating_log.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -23,13 +24,8 @@ std::vector<std::string> Lines(const fs::path& path) {
 
 class RotatingLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("nimbra-log-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  fs::path folder_;
+  testsupport::TempFolder temp_{"nimbra-log-"};
+  const fs::path& folder_ = temp_.path();
 };
 
 TEST_F(RotatingLogTest, MakesItsFoldersAndStampsEachLineToTheMillisecond) {

@@ -13,6 +13,7 @@
 
 #include "platform/simulator_folders.h"
 #include "platform/steam_libraries.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -97,31 +98,21 @@ TEST(PackageRootForFileCalls, EachRootAsTheFileCallsTakeIt) {
 
 #ifndef _WIN32
 // A home folder with Steam in it, for the length of one test.
-class FakeHome {
+class FakeHome : public testsupport::TempFolder {
  public:
-  FakeHome() {
-    std::random_device random;
-    path_ = fs::temp_directory_path() / ("nimbra-steam-" + std::to_string(random()) + std::to_string(random()));
-    fs::create_directories(path_);
+  FakeHome() : testsupport::TempFolder("nimbra-steam-") {
     if (const char* home = std::getenv("HOME")) savedHome_ = home;
     if (const char* data = std::getenv("XDG_DATA_HOME")) savedData_ = data;
-    setenv("HOME", path_.c_str(), 1);
+    setenv("HOME", path().c_str(), 1);
     unsetenv("XDG_DATA_HOME");
   }
   ~FakeHome() {
     setenv("HOME", savedHome_.c_str(), 1);
     if (!savedData_.empty()) setenv("XDG_DATA_HOME", savedData_.c_str(), 1);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
   }
-  std::string Path() const { return path_.string(); }
-  void Write(const std::string& relative, const std::string& content) const {
-    fs::create_directories((path_ / relative).parent_path());
-    std::ofstream(path_ / relative) << content;
-  }
+  std::string Path() const { return path().string(); }
 
  private:
-  fs::path path_;
   std::string savedHome_;
   std::string savedData_;
 };
