@@ -15,14 +15,20 @@ namespace {
 constexpr unsigned kDispatchPauseMs = 100;
 
 // Opens the link, subscribes to the system events and adds the top menu
-// entry; each call only when all before it succeeded.
+// entry; each call only when all before it succeeded. Then asks once which
+// aircraft is loaded, so that a bridge started mid-flight loads that
+// aircraft's profile without waiting for the next aircraft load; the answer
+// arrives through the dispatch, and a request that fails or is never
+// answered changes nothing.
 bool OpenSimulator() {
   if (SimConnect_Open(&simHandle, "Nimbra_Bridge", nullptr, 0, nullptr, 0) < 0) return false;
   if (SimConnect_SubscribeToSystemEvent(simHandle, kEventSim, "Sim") < 0) return false;
   if (SimConnect_SubscribeToSystemEvent(simHandle, kEvent6Hz, "6Hz") < 0) return false;
   if (SimConnect_SubscribeToSystemEvent(simHandle, kEvent1Sec, "1sec") < 0) return false;
   if (SimConnect_SubscribeToSystemEvent(simHandle, kEventAircraftLoaded, "AircraftLoaded") < 0) return false;
-  return SimConnect_MenuAddItem(simHandle, "Corvane", kMenuTopEventId, 0) == 0;
+  if (SimConnect_MenuAddItem(simHandle, "Corvane", kMenuTopEventId, 0) != 0) return false;
+  SimConnect_RequestSystemState(simHandle, kAircraftStateRequestId, "AircraftLoaded");
+  return true;
 }
 
 // Creates one device per supported unit, then opens them and adds their menus.
