@@ -36,28 +36,34 @@ std::string Trimmed(const std::string& text) {
 }
 
 // Every root child that is not an entry of ours, as text, in order: what
-// must survive an edit untouched.
+// must survive an edit untouched. Stray text between them counts without its
+// blanks, and text on both sides of a removed entry of ours as one.
 std::vector<std::string> OtherEntries(const std::string& text) {
   std::string error;
   std::vector<std::string> out;
   if (!autostart::ExeXml::Parse(text, &error)) return out;
   pugi::xml_document doc;
   doc.load_buffer(text.data(), text.size(), pugi::parse_full & ~static_cast<unsigned>(pugi::parse_eol));
+  std::string stray;
+  const auto endStray = [&] {
+    if (!stray.empty()) out.push_back("text: " + stray);
+    stray.clear();
+  };
   for (pugi::xml_node node : doc.document_element().children()) {
-    // Stray text between entries is kept, though the blanks next to a removed
-    // entry may join it.
     if (node.type() == pugi::node_pcdata) {
-      const std::string value = Trimmed(node.value());
-      if (!value.empty()) out.push_back(value);
+      for (const char* c = node.value(); *c != '\0'; ++c)
+        if (std::string(" \t\r\n").find(*c) == std::string::npos) stray += *c;
       continue;
     }
-    if (node.type() == pugi::node_element && std::string(node.name()) == "Launch.Addon") {
-      if (Trimmed(node.child("Name").text().get()) == autostart::kEntryName) continue;
-    }
+    if (node.type() == pugi::node_element && std::string(node.name()) == "Launch.Addon" &&
+        Trimmed(node.child("Name").text().get()) == autostart::kEntryName)
+      continue;
+    endStray();
     std::ostringstream printed;
     node.print(printed, "", pugi::format_raw);
     out.push_back(printed.str());
   }
+  endStray();
   return out;
 }
 
