@@ -46,6 +46,15 @@ void CreateDevices(const BridgeSettings& settings) {
   InitialiseDevices();
 }
 
+// The dispatch of the main loop, noting on the way whether the simulator has
+// answered the open message.
+void DispatchNotingOpen(SIMCONNECT_RECV* pData, DWORD cbData, void* opened) {
+  if (pData != nullptr && cbData >= sizeof(SIMCONNECT_RECV) && pData->dwID == SIMCONNECT_RECV_ID_OPEN) {
+    *static_cast<bool*>(opened) = true;
+  }
+  DispatchCallback(pData, cbData, nullptr);
+}
+
 }  // namespace
 
 void InitialiseDevices() {
@@ -66,12 +75,18 @@ BridgeApp::BridgeApp() {
     return;
   }
   CreateDevices(settings);
-  // A lost link and a stop asked from outside end the loop alike.
-  HRESULT result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
+  // A lost link and a stop asked from outside end the loop alike. A link
+  // lost before the simulator ever answered the open message never came up
+  // (a simulator serving all the clients it may closes new ones at once):
+  // that is said as a failed open is, whether the loss showed during the
+  // open calls or only here.
+  bool opened = false;
+  HRESULT result = SimConnect_CallDispatch(simHandle, DispatchNotingOpen, &opened);
   while (result >= 0 && !platform::StopRequested()) {
     platform::SleepMilliseconds(kDispatchPauseMs);
-    result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
+    result = SimConnect_CallDispatch(simHandle, DispatchNotingOpen, &opened);
   }
+  if (result < 0 && !opened) ReportMessage("Failed to Initialize SimConnectToTheLine", "NimbraBridge", true);
   Shutdown();
 }
 
