@@ -43,7 +43,9 @@ TEST(SimHostLikeASimulator, AStartingSimulatorTakesEverythingButAnswersOnlyAfter
   EXPECT_EQ(host.SendEvent("Sim", 1), 1u);  // queued behind the held open answer
   Received received;
   SimConnect_CallDispatch(handle, &Received::Collect, &received);
-  if (Clock::now() - start < 1s) EXPECT_TRUE(received.messages.empty()) << "nothing before the delay";
+  if (Clock::now() - start < 1s) {
+    EXPECT_TRUE(received.messages.empty()) << "nothing before the delay";
+  }
   DispatchUntil(handle, received, [&] { return received.messages.size() >= 2; }, 5s);
   EXPECT_GE(Clock::now() - start, 1500ms);
   ASSERT_EQ(received.messages.size(), 2u);
