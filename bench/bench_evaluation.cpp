@@ -37,6 +37,7 @@ void BM_RefreshFullProfile(benchmark::State& state) {
   testsupport::OwnPipe pipe;
   simhost::Options options = pipe.HostOptions();
   options.valuePeriod = 10ms;
+  options.knownNamesOnly = false;  // placeholder names: the load is the point
   simhost::SimHost host(options);
   if (!benchsupport::OpenLink(state, host)) return;
   HANDLE handle = simHandle;

@@ -286,6 +286,7 @@ int main(int argc, char** argv) {
   simhost::Options options;
   options.pipeName = pipe;
   options.quiet = true;
+  options.knownNamesOnly = false;  // placeholder names: the load is the point
   simhost::SimHost host(options);
   host.Start();
 

@@ -68,6 +68,7 @@ class ScratchFile {
     }
     return path_;
   }
+  const std::string& Path() const { return path_; }
 
  private:
   std::string path_;

@@ -23,14 +23,20 @@ namespace {
 constexpr unsigned kDispatchPauseMs = 100;
 
 // Opens the link, subscribes to the system events and adds the top menu
-// entry; each call only when all before it succeeded.
+// entry; each call only when all before it succeeded. Then asks once which
+// aircraft is loaded, so that a bridge started mid-flight loads that
+// aircraft's profile without waiting for the next aircraft load; the answer
+// arrives through the dispatch, and a request that fails or is never
+// answered changes nothing.
 bool OpenSimulator() {
   if (SimConnect_Open(&simHandle, "Nimbra_Bridge", nullptr, 0, nullptr, 0) < 0) return false;
   if (SimConnect_SubscribeToSystemEvent(simHandle, kEventSim, "Sim") < 0) return false;
   if (SimConnect_SubscribeToSystemEvent(simHandle, kEvent6Hz, "6Hz") < 0) return false;
   if (SimConnect_SubscribeToSystemEvent(simHandle, kEvent1Sec, "1sec") < 0) return false;
   if (SimConnect_SubscribeToSystemEvent(simHandle, kEventAircraftLoaded, "AircraftLoaded") < 0) return false;
-  return SimConnect_MenuAddItem(simHandle, "Corvane", kMenuTopEventId, 0) == 0;
+  if (SimConnect_MenuAddItem(simHandle, "Corvane", kMenuTopEventId, 0) != 0) return false;
+  SimConnect_RequestSystemState(simHandle, kAircraftStateRequestId, "AircraftLoaded");
+  return true;
 }
 
 // Creates one device per supported unit, then opens them and adds their menus.
@@ -75,6 +81,15 @@ void Pause(platform::TrayIcon* icon, std::optional<IconStatus>& shown) {
   if (const auto* device = SupportedDevice()) icon->SetShowBindingsChecked((*device)->showBindings);
 }
 
+// The dispatch of the main loop, noting on the way whether the simulator has
+// answered the open message.
+void DispatchNotingOpen(SIMCONNECT_RECV* pData, DWORD cbData, void* opened) {
+  if (pData != nullptr && cbData >= sizeof(SIMCONNECT_RECV) && pData->dwID == SIMCONNECT_RECV_ID_OPEN) {
+    *static_cast<bool*>(opened) = true;
+  }
+  DispatchCallback(pData, cbData, nullptr);
+}
+
 }  // namespace
 
 void InitialiseDevices() {
@@ -102,14 +117,20 @@ BridgeApp::BridgeApp() {
   CreateDevices(settings);
   std::unique_ptr<platform::TrayIcon> icon = MakeIcon(settings);
   std::optional<IconStatus> tooltipShown;
-  // A lost link and a stop asked from outside (a signal, the icon's Quit) end the loop alike.
-  HRESULT result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
+  // A lost link and a stop asked from outside (a signal, the icon's Quit)
+  // end the loop alike. A link lost before the simulator ever answered the
+  // open message never came up (a simulator serving all the clients it may
+  // closes new ones at once): that is said as a failed open is, whether the
+  // loss showed during the open calls or only here.
+  bool opened = false;
+  HRESULT result = SimConnect_CallDispatch(simHandle, DispatchNotingOpen, &opened);
   while (result >= 0 && !platform::StopRequested()) {
     Pause(icon.get(), tooltipShown);
     if (platform::StopRequested()) break;
-    result = SimConnect_CallDispatch(simHandle, DispatchCallback, nullptr);
+    result = SimConnect_CallDispatch(simHandle, DispatchNotingOpen, &opened);
   }
   LogLine(result < 0 ? "connection lost" : "stop requested");
+  if (result < 0 && !opened) ReportMessage("Failed to Initialize SimConnectToTheLine", "NimbraBridge", true);
   Shutdown();
   icon.reset();
   LogLine("Nimbra Bridge ended");

@@ -154,10 +154,12 @@ void DispatchCallback(SIMCONNECT_RECV* pData, DWORD cbData, void*) {
       }
       break;
     case SIMCONNECT_RECV_ID_SYSTEM_STATE:
-      // Answers a request with identifier 0: treated as an aircraft file.
+      // The answer to the start-up request: treated as an aircraft file. An
+      // empty one says nothing (a simulator in its menus), so the profile
+      // in use stays.
       if (const auto* state = As<SIMCONNECT_RECV_SYSTEM_STATE>(pData, cbData);
-          state != nullptr && state->dwRequestID == 0) {
-        OnAircraftFile(FieldText(state->szString));
+          state != nullptr && state->dwRequestID == kAircraftStateRequestId) {
+        if (const std::string file = FieldText(state->szString); !file.empty()) OnAircraftFile(file);
       }
       break;
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA:

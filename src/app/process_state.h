@@ -31,6 +31,9 @@ inline constexpr DWORD kEvent1Sec = 3;
 inline constexpr DWORD kTextLineEventId = 4;
 inline constexpr DWORD kEventAircraftLoaded = 5;
 inline constexpr DWORD kMenuTopEventId = 6;
+// The request identifier of the one system-state request at start-up; the
+// dispatch takes an answer with it as an aircraft load.
+inline constexpr DWORD kAircraftStateRequestId = 0;
 
 extern HANDLE simHandle;  // the open simulator connection; null when none
 extern std::vector<DeviceDescriptor> deviceDescriptors;

@@ -161,6 +161,13 @@ HRESULT SimConnect_MenuDeleteItem(HANDLE hSimConnect, DWORD MenuEventID) {
   });
 }
 
+HRESULT SimConnect_RequestSystemState(HANDLE hSimConnect, DWORD RequestID, const char* szState) {
+  return SendMessage(hSimConnect, kSendRequestSystemState, 276, [&](MessageWriter& w) {
+    w.U32(16, RequestID);
+    return w.String(20, szState);
+  });
+}
+
 HRESULT SimConnect_AddToDataDefinition(HANDLE hSimConnect, DWORD DefineID, const char* DatumName,
                                        const char* UnitsName, SIMCONNECT_DATATYPE DatumType, float fEpsilon,
                                        DWORD DatumID) {

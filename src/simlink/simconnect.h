@@ -154,6 +154,9 @@ enum SimConnectSendType : std::uint32_t {
   kSendMenuDeleteItem = 0xF0000032u,
   kSendMenuAddSubItem = 0xF0000033u,
   kSendMenuDeleteSubItem = 0xF0000034u,
+  // Not among the published layouts; the next number of the family after the
+  // menu calls, with the layout of its arguments: request id, state name.
+  kSendRequestSystemState = 0xF0000035u,
   kSendText = 0xF0000040u,
 };
 inline constexpr std::uint32_t kSendProtocolVersion = 5;
@@ -250,5 +253,9 @@ HRESULT SimConnect_RequestDataOnSimObject(HANDLE hSimConnect, DWORD RequestID, D
                                           SIMCONNECT_PERIOD Period, DWORD Flags, DWORD origin, DWORD interval,
                                           DWORD limit);
 HRESULT SimConnect_ClearDataDefinition(HANDLE hSimConnect, DWORD DefineID);
+// Asks for one system state ("AircraftLoaded", "Sim", "DialogMode",
+// "FlightLoaded"); the answer is a SIMCONNECT_RECV_SYSTEM_STATE carrying
+// RequestID.
+HRESULT SimConnect_RequestSystemState(HANDLE hSimConnect, DWORD RequestID, const char* szState);
 HRESULT SimConnect_Text(HANDLE hSimConnect, DWORD type, float fTimeSeconds, DWORD EventID, DWORD cbUnitSize,
                         void* pDataSet);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo's scripted flight, headless: every expectation of the scenario
-# (the LEDs lit and dark at their moments, the master warning flashing) is
-# met, the summary says so, and the bridge exits with 0.
+# (the LEDs lit and dark at their moments, the master warning flashing, the
+# boxes for the profile's one misspelled variable) is met, the summary says
+# so, and the bridge exits with 0.
 # Usage: test_demo.sh BRIDGE E2E_RUNNER LIBVIRTUAL_UNIT ...
 set -u
 bridge=$(realpath "$1")
@@ -25,9 +26,12 @@ check() {
   checks=$((checks + 1))
   if ! grep -qF -- "$1" "$out"; then echo "the demo did not print: $1"; failures=$((failures + 1)); fi
 }
-check "simulator text: NimbraBridge|ReloadJson: Velk_Throttle reloaded 15 binding(s) successfully from LOCAL profile 'Demo Trainer'."
-check "  expectations: 40 met, 0 missed; scenario commands failed: 0"
+check "simulator text: NimbraBridge|ReloadJson: Velk_Throttle reloaded 16 binding(s) successfully from LOCAL profile 'Demo Trainer'."
+check "  expectations: 42 met, 0 missed; scenario commands failed: 0"
 check "as expected: 3/0 Master warning blinking"
+# The one misspelled entry: the exception, then the variable withdrawn, in the summary's messages.
+check "NimbraBridge|SimConnectException: SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED"
+check "NimbraBridge|SimConnectException: There was problem with variable 'A:LIGHT BEACNO,Bool'. It will be removed from further processing."
 check "  LEDs lit at some time: 1/0 Gear down, 1/1 Gear up below 500 ft, 1/2 Flaps out, 1/3 Parking brake, 1/4 Landing light, 1/5 Taxi light, 2/0 Autopilot, 2/1 AP heading, 2/2 AP altitude hold, 3/0 Master warning, 3/1 Master caution, 3/2 Above 1,500 ft, 4/0 Warning or caution, 4/3 Low fuel"
 check "  the bridge's exit code: 0"
 check "demo: the bridge behaved"

@@ -56,8 +56,11 @@ for sample in "${samples[@]}"; do
 done
 status=$(status_of "$root/docs/examples/Velk_Throttle_Config.json")
 check "the sample profile is clean (exit $status)" [ "$status" -eq 0 ]
+# The demo misspells one variable on purpose: that warning, and no other.
 status=$(status_of "$root/tools/demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json")
-check "the demo's profile is clean (exit $status)" [ "$status" -eq 0 ]
+check "the demo's profile has warnings only (exit $status)" [ "$status" -eq 1 ]
+check "for its one misspelled variable" [ "$(grep -c ' warning \[' "$work/out")" -eq 1 ]
+check "which is LIGHT BEACNO" grep -qF '"LIGHT BEACNO" is not a simulation variable' "$work/out"
 check "with a note on its local variables" grep -qF "note [local-variable-unchecked]" "$work/out"
 
 # ---- the schema and the checker agree on the test profiles

@@ -136,6 +136,20 @@ TEST_F(ClientCalls, EveryMessageKindHasItsExactBytes) {
   EXPECT_TRUE(host.Refused().empty());
 }
 
+TEST_F(ClientCalls, RequestSystemStateCarriesTheRequestIdAndTheStateName) {
+  ASSERT_EQ(SimConnect_RequestSystemState(handle, 0x01020304, "AircraftLoaded"), S_OK);
+  Bytes request = Header(276, 0xF0000035, 2);
+  simhost::PutU32(request, 16, 0x01020304);
+  PutText(request, 20, "AircraftLoaded");
+  EXPECT_EQ(Sent(1), request);
+  EXPECT_EQ(LastId(), 2u);
+  // A name that does not fit its field sends nothing and uses up its identifier.
+  EXPECT_EQ(SimConnect_RequestSystemState(handle, 1, std::string(256, 's').c_str()), STRSAFE_E_INSUFFICIENT_BUFFER);
+  ASSERT_EQ(SimConnect_RequestSystemState(handle, 0, nullptr), S_OK);
+  EXPECT_EQ(Sent(2), Header(276, 0xF0000035, 4));
+  EXPECT_TRUE(host.Refused().empty());
+}
+
 TEST_F(ClientCalls, TextSendsItsDataUnchanged) {
   char line[200];
   for (int i = 0; i < 200; ++i) line[i] = static_cast<char>(i * 7 + 1);  // bytes after a zero pass too
@@ -287,6 +301,7 @@ TEST(ClientCallsWithoutConnection, NullHandlesAndPointersFailAndSendNothing) {
   EXPECT_EQ(SimConnect_AddToDataDefinition(nullptr, 1, "X", "Bool", SIMCONNECT_DATATYPE_INT32, 0, 0), E_FAIL);
   EXPECT_EQ(SimConnect_RequestDataOnSimObject(nullptr, 1, 1, 0, SIMCONNECT_PERIOD_SECOND, 1, 0, 0, 0), E_FAIL);
   EXPECT_EQ(SimConnect_ClearDataDefinition(nullptr, 1), E_FAIL);
+  EXPECT_EQ(SimConnect_RequestSystemState(nullptr, 0, "AircraftLoaded"), E_FAIL);
   char text[4] = "abc";
   EXPECT_EQ(SimConnect_Text(nullptr, 0x102, 1.0f, 4, 4, text), E_FAIL);
   DWORD id = 77;

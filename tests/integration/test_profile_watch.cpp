@@ -249,13 +249,13 @@ TEST_F(WatchScreen, TenThousandEntriesAreAllShownAndFollowTheirValues) {
   std::string leds;
   for (int i = 0; i < 10000; ++i) {
     leds += std::string(i ? "," : "") + R"({"ByteIndex": 1, "BitIndex": )" + std::to_string(i % 8) +
-            R"(, "Condition": "A:GENERAL ENG RPM:)" + std::to_string(i % 50 + 1) + R"(,Number", "ConditionValue": ">)" +
+            R"(, "Condition": "A:GENERAL ENG RPM:)" + std::to_string(i % 50 + 1) + R"(,Rpm", "ConditionValue": ">)" +
             std::to_string(i % 50) + "\"}";
   }
   Start(WriteFile("big.json", "{\"LEDs\": [" + leds + "]}"));
   EXPECT_EQ(session_->registry().entries().size(), 50u);
   EXPECT_FALSE(Line("#9999  1/7  dark").empty()) << Line("#9999");
-  EXPECT_TRUE(ShowsLine([&] { host_.SetValue("GENERAL ENG RPM:50", "Number", 100); return true; }, "#9999  1/7  LIT"));
+  EXPECT_TRUE(ShowsLine([&] { host_.SetValue("GENERAL ENG RPM:50", "Rpm", 100); return true; }, "#9999  1/7  LIT"));
 }
 
 // The command as a whole: its exit statuses.

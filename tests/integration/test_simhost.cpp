@@ -463,9 +463,9 @@ TEST_F(SimHostTest, SendsAValueAfterTheRequestAndThenOnlyWhenItChanged) {
   EXPECT_FALSE(client->ReadMessage(600ms));
 }
 
-TEST_F(SimHostTest, FloatValuesTakeEightBytesAndUnknownNamesAreZero) {
+TEST_F(SimHostTest, FloatValuesTakeEightBytesAndUnsetOnesAreZero) {
   auto client = Opened();
-  client->Send(AddDatum(2, 4, "NO SUCH VARIABLE", "Feet", SIMCONNECT_DATATYPE_FLOAT64));
+  client->Send(AddDatum(2, 4, "PLANE ALTITUDE", "Feet", SIMCONNECT_DATATYPE_FLOAT64));
   client->Send(RequestData(3, 4, SIMCONNECT_PERIOD_SECOND, SIMCONNECT_DATA_REQUEST_FLAG_CHANGED));
   auto first = client->ReadMessage();
   ASSERT_TRUE(first);
@@ -473,7 +473,7 @@ TEST_F(SimHostTest, FloatValuesTakeEightBytesAndUnknownNamesAreZero) {
   double v = -1;
   std::memcpy(&v, first->data() + 40, 8);
   EXPECT_EQ(v, 0.0);
-  host.SetValue("NO SUCH VARIABLE", "Feet", 1234.5);
+  host.SetValue("PLANE ALTITUDE", "Feet", 1234.5);
   auto second = client->ReadMessage();
   ASSERT_TRUE(second);
   std::memcpy(&v, second->data() + 40, 8);

@@ -96,8 +96,8 @@ TEST(SimHostCommands, HelpPutsEachHelpTextInItsColumn) {
   const std::string help = simhost::CommandHelp();
   for (const char* line : {
            "\n  event NAME [DATA]            system event to its subscriber (Sim, 6Hz, 1sec, ...)\n",
-           "\n  aircraft EVENT | STATE       AircraftLoaded with EVENT, then the SYSTEM_STATE answer (request\n"
-           "                               id 0) with STATE: the two strings of one aircraft as a simulator\n",
+           "\n  aircraft EVENT | STATE       AircraftLoaded with EVENT, then system-state STATE: the two\n"
+           "                               strings of one aircraft as a simulator sends them; either may be\n",
            "\n  exception CODE SENDID|last [INDEX]\n",
            "\n  message frame SIZE VERSION TYPE [HEX] [cut N]\n                               a header of your choice",
            "\n  close | reset                orderly close / abortive reset of the connection\n",

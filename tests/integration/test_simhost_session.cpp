@@ -16,6 +16,7 @@ using namespace std::chrono_literals;
 using simhost::ClientMessage;
 using simhost::Session;
 using simhost::ValueStore;
+using simhost::Bytes;
 namespace wire = simhost::wire;
 
 ClientMessage Decoded(std::uint32_t type, std::uint32_t sendId, simhost::Decoded decoded) {
@@ -27,9 +28,9 @@ ClientMessage Decoded(std::uint32_t type, std::uint32_t sendId, simhost::Decoded
 }
 
 ClientMessage Add(std::uint32_t defineId, const std::string& name, std::uint32_t sendId = 1,
-                  std::uint32_t type = wire::kDataTypeFloat64, float epsilon = 0) {
+                  std::uint32_t type = wire::kDataTypeFloat64, float epsilon = 0, const std::string& unit = "number") {
   return Decoded(wire::kAddToDataDefinition, sendId,
-                 simhost::AddToDataDefinitionMsg{defineId, name, "number", type, epsilon, wire::kUnused});
+                 simhost::AddToDataDefinitionMsg{defineId, name, unit, type, epsilon, wire::kUnused});
 }
 
 ClientMessage RequestData(std::uint32_t requestId, std::uint32_t defineId, std::uint32_t period,
@@ -94,6 +95,7 @@ TEST(SimHostSession, ApplyReturnsTheEffectsOfEachMessage) {
   };
   for (const ApplyCase& c : cases) {
     ValueStore values;
+    values.CheckCatalogue(false);  // the names are placeholders: this is about the bookkeeping
     values.Reject("nope", true);
     Session session(values);
     for (const ClientMessage& m : c.before) session.Apply(m);
@@ -120,16 +122,126 @@ TEST(SimHostSession, RejectedNameIsAnsweredWithTheMessagesSendId) {
   ASSERT_EQ(effects.replies.size(), 1u);
   EXPECT_EQ(U32At(effects.replies[0], 12), wire::kExceptionNameUnrecognized);
   EXPECT_EQ(U32At(effects.replies[0], 16), 33u);
-  EXPECT_EQ(U32At(effects.replies[0], 20), 2u);
+  EXPECT_EQ(U32At(effects.replies[0], 20), wire::kIndexName);
+}
+
+// Which data register, one row per way the simulator's rule can be got wrong.
+TEST(SimHostSession, NamesTheCatalogueDoesNotKnowAreRefusedWithTheParameterAtFault) {
+  struct Row {
+    const char* what;
+    const char* name;
+    const char* unit;
+    std::uint32_t refused;  // 0, or the parameter named
+  };
+  const Row rows[] = {
+      {"a known name in its unit", "AIRSPEED INDICATED", "knots", 0},
+      {"any case, blanks around", "  airspeed Indicated ", " KNOTS ", 0},
+      {"an index after the name", "GENERAL ENG RPM:2", "rpm", 0},
+      {"another unit of the same dimension", "INDICATED ALTITUDE", "meters", 0},
+      {"a unit the catalogue does not list", "INDICATED ALTITUDE", "furlongs", 0},
+      {"an unknown name", "GEAR HANDEL POSITION", "Bool", wire::kIndexName},
+      {"an unknown name with an index", "NO SUCH THING:1", "Bool", wire::kIndexName},
+      {"a unit of another dimension", "AIRSPEED INDICATED", "feet", wire::kIndexUnit},
+      {"an unknown local variable", "L:MADE_UP", "number", 0},
+      {"a rejected local variable", "L:REFUSED", "number", wire::kIndexName},
+      {"an accepted unknown name", "MY OWN VAR", "number", 0},
+      {"a rejected known name", "LIGHT BEACON", "Bool", wire::kIndexName},
+  };
+  ValueStore values;
+  values.Reject("l:refused", true);
+  values.Accept(" my own var");
+  values.Reject("Light Beacon", true);
+  for (const Row& row : rows) {
+    Session session(values);
+    const simhost::Effects effects = session.Apply(Add(1, row.name, 40, wire::kDataTypeFloat64, 0, row.unit));
+    const bool registered = !session.Definitions().empty();
+    EXPECT_EQ(registered, row.refused == 0) << row.what;
+    if (row.refused != 0) {
+      ASSERT_EQ(effects.replies.size(), 1u) << row.what;
+      EXPECT_EQ(U32At(effects.replies[0], 20), row.refused) << row.what;
+    }
+    EXPECT_EQ(values.RefusedParameter(row.name, row.unit), row.refused) << row.what;
+  }
+  // Without the catalogue only rejected names are refused.
+  values.CheckCatalogue(false);
+  EXPECT_EQ(values.RefusedParameter("GEAR HANDEL POSITION", "Bool"), 0u);
+  EXPECT_EQ(values.RefusedParameter("AIRSPEED INDICATED", "feet"), 0u);
+  EXPECT_EQ(values.RefusedParameter("LIGHT BEACON", "Bool"), wire::kIndexName);
+}
+
+// RequestSystemState: answered at once with the client's id when the state is
+// known, held while a file is not known yet, refused when unknown.
+TEST(SimHostSession, SystemStateRequestsAreAnsweredWithTheirOwnRequestId) {
+  struct Row {
+    const char* what;
+    const char* stateName;
+    std::uint32_t replyKind;  // 0: none yet
+    std::uint32_t integer;
+    const char* text;
+  };
+  simhost::SystemState state;
+  state.aircraft = "SimObjects\\Airplanes\\Plane\\aircraft.cfg";
+  state.sim = 1;
+  state.dialogMode = 3;
+  const Row rows[] = {
+      {"the aircraft", "AircraftLoaded", wire::kRecvSystemState, 0, "SimObjects\\Airplanes\\Plane\\aircraft.cfg"},
+      {"any case, blanks around", " aircraftloaded ", wire::kRecvSystemState, 0,
+       "SimObjects\\Airplanes\\Plane\\aircraft.cfg"},
+      {"the simulation runs", "Sim", wire::kRecvSystemState, 1, ""},
+      {"a dialog", "DialogMode", wire::kRecvSystemState, 3, ""},
+      {"no flight known yet: it waits", "FlightLoaded", 0, 0, ""},
+      {"an unknown state", "AircraftLoadedd", wire::kRecvException, 0, ""},
+  };
+  for (const Row& row : rows) {
+    ValueStore values;
+    Session session(values, &state);
+    const simhost::Effects effects =
+        session.Apply(Decoded(wire::kRequestSystemState, 61, simhost::RequestSystemStateMsg{0xABCD, row.stateName}));
+    if (row.replyKind == 0) {
+      EXPECT_TRUE(effects.replies.empty()) << row.what;
+      EXPECT_EQ(session.WaitingRequests(), 1u) << row.what;
+      continue;
+    }
+    ASSERT_EQ(effects.replies.size(), 1u) << row.what;
+    const Bytes& reply = effects.replies[0];
+    EXPECT_EQ(U32At(reply, 8), row.replyKind) << row.what;
+    if (row.replyKind == wire::kRecvException) {
+      EXPECT_EQ(U32At(reply, 12), wire::kExceptionNameUnrecognized) << row.what;
+      EXPECT_EQ(U32At(reply, 16), 61u) << row.what;
+      EXPECT_EQ(U32At(reply, 20), wire::kIndexName) << row.what;
+      continue;
+    }
+    ASSERT_EQ(reply.size(), wire::kRecvSystemStateSize) << row.what;
+    EXPECT_EQ(U32At(reply, 12), 0xABCDu) << row.what;
+    EXPECT_EQ(U32At(reply, 16), row.integer) << row.what;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply.data() + 24)), row.text) << row.what;
+  }
+}
+
+TEST(SimHostSession, ARequestForAFileNotYetKnownIsAnsweredOnceItIs) {
+  simhost::SystemState state;
+  ValueStore values;
+  Session session(values, &state);
+  session.Apply(Decoded(wire::kRequestSystemState, 2, simhost::RequestSystemStateMsg{7, "AircraftLoaded"}));
+  session.Apply(Decoded(wire::kRequestSystemState, 3, simhost::RequestSystemStateMsg{8, "FlightLoaded"}));
+  EXPECT_TRUE(session.AnswerWaiting(simhost::StateName::AircraftLoaded).empty());  // still unknown
+  state.aircraft = "C:\\Plane\\aircraft.cfg";
+  const std::vector<Bytes> answers = session.AnswerWaiting(simhost::StateName::AircraftLoaded);
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(U32At(answers[0], 12), 7u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(answers[0].data() + 24)), "C:\\Plane\\aircraft.cfg");
+  EXPECT_EQ(session.WaitingRequests(), 1u);  // the flight still waits
+  EXPECT_TRUE(session.AnswerWaiting(simhost::StateName::AircraftLoaded).empty());  // answered once
 }
 
 TEST(SimHostSession, RegisteringALocalVariableCreatesItWithZero) {
   ValueStore values;
   Session session(values);
   session.Apply(Add(1, "L:Fresh"));
-  session.Apply(Add(1, "PLANE ALTITUDE"));
+  session.Apply(Add(1, "PLANE ALTITUDE", 2, wire::kDataTypeFloat64, 0, "feet"));
+  ASSERT_EQ(session.Definitions().at(1).size(), 2u);
   EXPECT_EQ(values.Get("l:fresh", "any unit"), 0.0);
-  EXPECT_FALSE(values.Get("PLANE ALTITUDE", "number")) << "only local variables come into being";
+  EXPECT_FALSE(values.Get("PLANE ALTITUDE", "feet")) << "only local variables come into being";
   EXPECT_EQ(values.LocalVariables(), std::vector<std::string>{"L:Fresh"});
 }
 
@@ -195,6 +307,7 @@ TEST(SimHostDue, PumpAndFloodAgreeOnWhichRequestsServeValues) {
   const Clock::time_point now = Clock::now();
   for (const DueCase& c : cases) {
     ValueStore values;
+    values.CheckCatalogue(false);  // "V" is a placeholder
     Session session(values);
     session.Apply(Add(1, "V", 1, c.datumType, c.epsilon));
     session.Apply(RequestData(7, 1, c.period, c.flags));
@@ -250,6 +363,7 @@ TEST(SimHostDue, CurrentValueSentOnlyOnceTheClientHasThePresentValue) {
   };
   for (const Case& c : cases) {
     ValueStore values;
+    values.CheckCatalogue(false);  // the names are placeholders
     Session session(values);
     session.Apply(Add(1, "U"));
     session.Apply(Add(1, "V"));

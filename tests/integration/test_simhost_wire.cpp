@@ -30,6 +30,7 @@ TEST(SimHostWire, EveryNumberMatchesTheLinkHeader) {
       {"MenuDeleteItem", wire::kMenuDeleteItem, kSendMenuDeleteItem},
       {"MenuAddSubItem", wire::kMenuAddSubItem, kSendMenuAddSubItem},
       {"MenuDeleteSubItem", wire::kMenuDeleteSubItem, kSendMenuDeleteSubItem},
+      {"RequestSystemState", wire::kRequestSystemState, kSendRequestSystemState},
       {"Text", wire::kText, kSendText},
       {"client version", wire::kClientVersion, kSendProtocolVersion},
       {"client header size", wire::kClientHeaderSize, kSendHeaderSize},

@@ -88,20 +88,22 @@ TEST(CatalogueFindings, ANameAndAUnitBothWrongGetTwoWarnings) {
   EXPECT_EQ(codes, (std::vector<std::string>{"unknown-variable", "unknown-unit"}));
 }
 
+// Except the one the demo misspells on purpose, to show what the simulator
+// and the bridge make of it.
 TEST(CatalogueFindings, TheRepositorysOwnProfilesGetNoWarning) {
   const std::filesystem::path root = std::filesystem::path(NIMBRA_TESTS_DIR).parent_path();
-  std::vector<std::filesystem::path> profiles = {
-      root / "tools/demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json",
-      root / "docs/examples/Velk_Throttle_Config.json"};
+  const std::string demo = (root / "tools/demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json").string();
+  std::vector<std::filesystem::path> profiles = {demo, root / "docs/examples/Velk_Throttle_Config.json"};
   for (const auto& file : std::filesystem::directory_iterator(root / "tests/profiles/valid")) {
     profiles.push_back(file.path());
   }
   for (const auto& path : profiles) {
     ProfileCheck check = CheckProfile(path.string(), kSupportedUnitLedLimits);
     AddCatalogueFindings(check, Catalogue::BuiltIn());
-    EXPECT_EQ(check.Status(), 0) << path;
+    EXPECT_EQ(check.Status(), path == demo ? 1 : 0) << path;
     for (const CheckedVariable& variable : check.variables) {
       for (const Finding& finding : variable.findings) {
+        if (path == demo && variable.reference == "A:LIGHT BEACNO,Bool" && finding.code == kUnknownVariable) continue;
         EXPECT_TRUE(finding.note) << path << ": " << variable.reference << ": " << finding.message;
       }
     }

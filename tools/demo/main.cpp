@@ -209,6 +209,10 @@ int main(int argc, char** argv) {
   }
 
   demo::Scenario scenario(host, unit, lines, options.aircraft.empty() ? std::string() : WindowsPath(options.aircraft));
+  scenario.SetMessages([file = work / "bridge.err"] {
+    std::ifstream in(file);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  });
   scenario.Start();
   Seen seen;
   if (!options.plain) std::cout << "\x1b[2J";

@@ -133,10 +133,20 @@ void Scenario::Expect(const std::string& line) {
   std::istringstream words(line);
   std::string state;
   words >> state;
+  if (state == "message") {
+    std::string text;
+    std::getline(words >> std::ws, text);
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+    const bool ok = !text.empty() && messages_ && messages_().find(text) != std::string::npos;
+    Note(std::string(ok ? "as expected: the bridge said " : "NOT AS EXPECTED: the bridge did not say ") + text);
+    std::lock_guard<std::mutex> guard(lock_);
+    ++(ok ? met_ : missed_);
+    return;
+  }
   const bool on = state == "on";
   const bool blinking = state == "blinking";
   if (!on && !blinking && state != "off") {
-    Note("scenario: expect needs on, off or blinking: " + line);
+    Note("scenario: expect needs on, off, blinking or message: " + line);
     std::lock_guard<std::mutex> guard(lock_);
     ++failures_;
     return;

@@ -2,12 +2,14 @@
 // own: "say TEXT" tells what the flight is doing now, and
 // "expect on|off BYTE/BIT..." checks the unit's LEDs at that moment, and
 // "expect blinking BYTE/BIT..." that they flash over the next two seconds.
+// "expect message TEXT" that the bridge has shown a message holding TEXT.
 // "${AIRCRAFT}" in a line stands for the demo's aircraft folder as the
 // simulator reports it (a Windows path).
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,6 +29,10 @@ class Scenario {
  public:
   Scenario(simhost::SimHost& host, UnitView& unit, std::vector<std::string> lines, std::string aircraftFolder);
   ~Scenario();
+
+  // What the bridge has shown so far (its message boxes), for "expect
+  // message"; set before Start.
+  void SetMessages(std::function<std::string()> messages) { messages_ = std::move(messages); }
 
   // Runs the lines on a thread of its own.
   void Start();
@@ -50,6 +56,7 @@ class Scenario {
   UnitView& unit_;
   std::vector<std::string> lines_;
   std::string aircraftFolder_;
+  std::function<std::string()> messages_;
   std::chrono::steady_clock::time_point start_;
   std::thread thread_;
   mutable std::mutex lock_;

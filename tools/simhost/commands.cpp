@@ -72,6 +72,10 @@ struct CommandRunner::Call {
   Result Ticks();
   Result Aircraft();
   Result SystemState();
+  Result State();
+  // Sends TEXT as the aircraft's state: to the requests that wait for it,
+  // else unasked with request id 0.
+  Result AircraftState(const std::string& text);
   Result Pick();
   Result Set();
   Result Reject();
@@ -98,20 +102,36 @@ const std::vector<CommandRunner::Call::Command>& CommandRunner::Call::Table() {
       {{"event-id"}, {{{"ID [DATA [GROUP]]"}, "event with a client event id of your choice"}}, &Call::EventId},
       {{"ticks"}, {{{"on|off"}, "6Hz six times a second and 1sec once a second"}}, &Call::Ticks},
       {{"aircraft"},
-       {{{"PATH"}, "AircraftLoaded with a Windows path (rest of the line)"},
+       {{{"PATH"},
+         "AircraftLoaded with a Windows path (rest of the line); later\n"
+         "requests for the state AircraftLoaded are answered with it"},
         {{"EVENT | STATE"},
-         "AircraftLoaded with EVENT, then the SYSTEM_STATE answer (request\n"
-         "id 0) with STATE: the two strings of one aircraft as a simulator\n"
-         "sends them; either may be empty"}},
+         "AircraftLoaded with EVENT, then system-state STATE: the two\n"
+         "strings of one aircraft as a simulator sends them; either may be\n"
+         "empty"}},
        &Call::Aircraft},
-      {{"system-state"}, {{{"TEXT"}, "SYSTEM_STATE, request id 0, with TEXT (rest of the line)"}}, &Call::SystemState},
+      {{"system-state"},
+       {{{"TEXT"},
+         "the aircraft's file is TEXT (rest of the line): answers the\n"
+         "requests for AircraftLoaded that wait, or, when none waits,\n"
+         "sends SYSTEM_STATE unasked with request id 0"}},
+       &Call::SystemState},
+      {{"state"},
+       {{{"aircraft|flight PATH", "sim|dialog N"},
+         "what RequestSystemState answers from now on, also before a\n"
+         "client connects; requests that waited for it are answered"}},
+       &Call::State},
       {{"pick"}, {{{"ID|TEXT"}, "the user picks a menu item"}}, &Call::Pick},
       {{"set"},
        {{{"NAME UNIT VALUE"},
          "value of a simulation variable; set L:NAME UNIT VALUE: of a\n"
          "local variable, in every unit"}},
        &Call::Set},
-      {{"reject", "accept"}, {{{"NAME"}, "AddToDataDefinition of NAME gets NAME_UNRECOGNIZED / no more"}}, &Call::Reject},
+      {{"reject", "accept"},
+       {{{"NAME"},
+         "AddToDataDefinition of NAME gets NAME_UNRECOGNIZED / registers,\n"
+         "whatever the catalogue of known variables says (rest of the line)"}},
+       &Call::Reject},
       {{"exception"}, {{{"CODE SENDID|last [INDEX]"}, ""}}, &Call::Exception},
       {{"raw"}, {{{"HEX"}, "bytes as they are (blanks in HEX allowed)"}}, &Call::Raw},
       {{"raw-split"}, {{{"AT PAUSE_MS HEX"}, "the bytes in two writes, split after AT bytes"}}, &Call::RawSplit},
@@ -213,7 +233,9 @@ CommandRunner::Result CommandRunner::Call::Event() {
 
 CommandRunner::Result CommandRunner::Call::Sim() {
   if (!OnOff()) return Usage();
-  return SystemEvent("Sim", Lower(w[1]) == "on" ? 1 : 0);
+  const bool on = Lower(w[1]) == "on";
+  host().SetSystemState(StateName::Sim, on ? "1" : "0");
+  return SystemEvent("Sim", on ? 1 : 0);
 }
 
 CommandRunner::Result CommandRunner::Call::EventId() {
@@ -240,12 +262,32 @@ CommandRunner::Result CommandRunner::Call::Aircraft() {
   if (path.empty() && !withState) return Usage();
   if (!host().ClientConnected()) return Fail("aircraft: no client connected");
   if (!host().SendAircraftLoaded(path)) return Fail("aircraft: the client has not subscribed to \"AircraftLoaded\"");
-  if (withState) return Sent(host().SendSystemState(0, 0, 0.0f, state));
+  if (withState) return AircraftState(state);
+  host().SetSystemState(StateName::AircraftLoaded, path, false);
   return Result::Ok;
 }
 
-CommandRunner::Result CommandRunner::Call::SystemState() {
-  return Sent(host().SendSystemState(0, 0, 0.0f, RestOfLine(line, 1)));
+CommandRunner::Result CommandRunner::Call::SystemState() { return AircraftState(RestOfLine(line, 1)); }
+
+CommandRunner::Result CommandRunner::Call::AircraftState(const std::string& text) {
+  if (host().SetSystemState(StateName::AircraftLoaded, text).value_or(0) > 0) return Result::Ok;
+  return Sent(host().SendSystemState(0, 0, 0.0f, text));
+}
+
+CommandRunner::Result CommandRunner::Call::State() {
+  static const std::pair<const char*, StateName> kWords[] = {{"aircraft", StateName::AircraftLoaded},
+                                                             {"flight", StateName::FlightLoaded},
+                                                             {"sim", StateName::Sim},
+                                                             {"dialog", StateName::DialogMode}};
+  if (w.size() < 3) return Usage();
+  for (const auto& [word, state] : kWords) {
+    if (Lower(w[1]) != word) continue;
+    const bool file = state == StateName::AircraftLoaded || state == StateName::FlightLoaded;
+    if (!file && w.size() != 3) return Usage();
+    if (!host().SetSystemState(state, file ? RestOfLine(line, 2) : w[2])) return Usage();
+    return Result::Ok;
+  }
+  return Usage();
 }
 
 CommandRunner::Result CommandRunner::Call::Pick() {
@@ -278,8 +320,13 @@ CommandRunner::Result CommandRunner::Call::Set() {
 }
 
 CommandRunner::Result CommandRunner::Call::Reject() {
-  if (w.size() != 2) return Usage();
-  host().Reject(w[1], name == "reject");
+  const std::string datum = RestOfLine(line, 1);
+  if (datum.empty()) return Usage();
+  if (name == "reject") {
+    host().Reject(datum);
+  } else {
+    host().Accept(datum);
+  }
   return Result::Ok;
 }
 

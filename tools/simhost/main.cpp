@@ -6,85 +6,28 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "arguments.h"
 #include "commands.h"
 #include "line_editor.h"
 #include "sim_host.h"
 
-namespace {
-
-const char* kUsage =
-    "usage: simhost [--pipe[=NAME]] [--no-pipe] [--tcp4 PORT] [--tcp6 PORT] [--script FILE] [--ticks]\n"
-    "               [--value-period MS] [--quiet] [--one-client]\n"
-    "Listens on the simulator's named pipe unless --no-pipe (or on pipe NAME); a TCP port 0 is an\n"
-    "ephemeral port. Commands come from FILE, else from standard input (until end of input or exit).\n"
-    "Serves every client at once (the bridge and nimbra-profile watch side by side), each with its\n"
-    "own registrations; --one-client serves one at a time, the next waiting for its turn.\n";
-
-bool ParsePort(const std::string& text, std::uint16_t* port) {
-  char* end = nullptr;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || v < 0 || v > 65535) return false;
-  *port = static_cast<std::uint16_t>(v);
-  return true;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  simhost::Options options;
-  options.display = &std::cout;
-  options.severalClients = true;
-  std::string script;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= argc) return false;
-      *out = argv[++i];
-      return true;
-    };
-    std::string v;
-    if (arg == "--pipe") {
-      options.pipe = true;
-    } else if (arg.rfind("--pipe=", 0) == 0) {
-      options.pipe = true;
-      options.pipeName = arg.substr(7);
-    } else if (arg == "--no-pipe") {
-      options.pipe = false;
-    } else if (arg == "--tcp4" || arg == "--tcp6") {
-      std::uint16_t port;
-      if (!value(&v) || !ParsePort(v, &port)) {
-        std::cerr << "simhost: " << arg << " needs a port number\n" << kUsage;
-        return 2;
-      }
-      (arg == "--tcp4" ? options.tcp4Port : options.tcp6Port) = port;
-    } else if (arg == "--script") {
-      if (!value(&script)) {
-        std::cerr << "simhost: --script needs a file\n" << kUsage;
-        return 2;
-      }
-    } else if (arg == "--ticks") {
-      options.ticks = true;
-    } else if (arg == "--value-period") {
-      char* end = nullptr;
-      long ms = value(&v) ? std::strtol(v.c_str(), &end, 10) : -1;
-      if (ms < 0 || !end || *end != '\0') {
-        std::cerr << "simhost: --value-period needs milliseconds\n" << kUsage;
-        return 2;
-      }
-      options.valuePeriod = simhost::Millis(ms);
-    } else if (arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg == "--one-client") {
-      options.severalClients = false;
-    } else if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage << simhost::CommandHelp();
-      return 0;
-    } else {
-      std::cerr << "simhost: unknown argument " << arg << "\n" << kUsage;
-      return 2;
-    }
+  simhost::Arguments arguments;
+  arguments.options.display = &std::cout;
+  arguments.options.severalClients = true;
+  std::string error;
+  if (!simhost::ParseArguments(std::vector<std::string>(argv + 1, argv + argc), &arguments, &error)) {
+    std::cerr << "simhost: " << error << "\n" << simhost::kArgumentsUsage;
+    return 2;
   }
+  if (arguments.help) {
+    std::cout << simhost::kArgumentsUsage << simhost::CommandHelp();
+    return 0;
+  }
+  const simhost::Options& options = arguments.options;
+  const std::string& script = arguments.script;
 
   std::ifstream file;
   if (!script.empty()) {

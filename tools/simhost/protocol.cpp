@@ -66,6 +66,7 @@ constexpr Kind kKinds[] = {
     {wire::kMenuAddSubItem, "MenuAddSubItem", 284},
     {wire::kMenuDeleteSubItem, "MenuDeleteSubItem", 24},
     {wire::kText, "Text", 0},
+    {wire::kRequestSystemState, "RequestSystemState", 276},
 };
 
 const Kind* FindKind(std::uint32_t type) {
@@ -239,6 +240,13 @@ ClientMessage DecodeClientMessage(const Bytes& b) {
     case wire::kMenuDeleteSubItem:
       m.decoded = MenuDeleteSubItemMsg{ReadU32(p + 16), ReadU32(p + 20)};
       break;
+    case wire::kRequestSystemState: {
+      RequestSystemStateMsg r;
+      r.requestId = ReadU32(p + 16);
+      if (!ReadStringField(b, 20, &r.stateName, &why)) return refuse(why);
+      m.decoded = r;
+      break;
+    }
     case wire::kText: {
       TextMsg t;
       t.textType = ReadU32(p + 16);
@@ -294,6 +302,9 @@ std::string Describe(const ClientMessage& m) {
     }
     std::string operator()(const MenuDeleteSubItemMsg& d) const {
       return ": under [" + std::to_string(d.menuEventId) + "] [" + std::to_string(d.subEventId) + "]";
+    }
+    std::string operator()(const RequestSystemStateMsg& r) const {
+      return ": request " + std::to_string(r.requestId) + ", state " + Quote(r.stateName);
     }
     std::string operator()(const TextMsg& t) const {
       return ": type " + Hex(t.textType) + ", " + Float(t.seconds) + " s, event " + std::to_string(t.eventId) +

@@ -71,9 +71,14 @@ struct TextMsg {
   std::string text;  // the data up to its first zero byte
 };
 
+struct RequestSystemStateMsg {
+  std::uint32_t requestId = 0;
+  std::string stateName;
+};
+
 using Decoded = std::variant<std::monostate, OpenMsg, AddToDataDefinitionMsg, ClearDataDefinitionMsg, RequestDataMsg,
                              SubscribeMsg, MenuAddItemMsg, MenuDeleteItemMsg, MenuAddSubItemMsg, MenuDeleteSubItemMsg,
-                             TextMsg>;
+                             TextMsg, RequestSystemStateMsg>;
 
 // One message as received, whole. `decoded` holds std::monostate when the
 // message was refused; `reason` then says why.

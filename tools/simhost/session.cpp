@@ -22,8 +22,8 @@ struct Session::Visitor {
   void operator()(const OpenMsg&) { out.replies.push_back(BuildOpen()); }
   void operator()(const AddToDataDefinitionMsg& add) {
     out.valuesMayBeDue = true;
-    if (s.values_->Rejected(add.datumName)) {
-      out.replies.push_back(BuildException(wire::kExceptionNameUnrecognized, m.sendId, 2));
+    if (const std::uint32_t index = s.values_->RefusedParameter(add.datumName, add.unitsName)) {
+      out.replies.push_back(BuildException(wire::kExceptionNameUnrecognized, m.sendId, index));
       return;
     }
     s.definitions_[add.defineId].push_back(
@@ -80,6 +80,20 @@ struct Session::Visitor {
     if (!it->added && subs.empty()) s.menu_.erase(it);
     out.menuChanged = true;
   }
+  // Answered at once with the client's own request id; a file the host does
+  // not know yet waits for a command to name it; an unknown state is refused.
+  void operator()(const RequestSystemStateMsg& r) {
+    const std::optional<StateName> name = ParseStateName(r.stateName);
+    if (!name) {
+      out.replies.push_back(BuildException(wire::kExceptionNameUnrecognized, m.sendId, wire::kIndexName));
+      return;
+    }
+    if (std::optional<Bytes> answer = AnswerState(*s.state_, *name, r.requestId)) {
+      out.replies.push_back(std::move(*answer));
+    } else {
+      s.waiting_.push_back({r.requestId, *name});
+    }
+  }
   void operator()(const TextMsg& t) { out.text = TextLine{t.textType, t.seconds, t.eventId, t.text, m.sendId}; }
 };
 
@@ -104,6 +118,21 @@ bool Session::HoldsMenuItem(std::uint32_t id) const {
       if (sub.id == id) return true;
   }
   return false;
+}
+
+std::vector<Bytes> Session::AnswerWaiting(StateName name) {
+  std::vector<Bytes> answers;
+  auto keep = waiting_.begin();
+  for (const WaitingRequest& w : waiting_) {
+    std::optional<Bytes> answer = w.name == name ? AnswerState(*state_, name, w.requestId) : std::nullopt;
+    if (answer) {
+      answers.push_back(std::move(*answer));
+    } else {
+      *keep++ = w;
+    }
+  }
+  waiting_.erase(keep, waiting_.end());
+  return answers;
 }
 
 void Session::MarkSent(std::uint32_t requestId, Clock::time_point at, std::vector<double> values) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "protocol.h"
+#include "system_state.h"
 #include "value_store.h"
 
 namespace simhost {
@@ -66,8 +67,10 @@ struct Effects {
 class Session {
  public:
   // `values` receives the local variables that registering creates and says
-  // which names are rejected.
-  explicit Session(ValueStore& values) : values_(&values) {}
+  // which names are refused; `state` answers RequestSystemState (none: no
+  // state is known, so requests for a file wait).
+  explicit Session(ValueStore& values, const SystemState* state = nullptr)
+      : values_(&values), state_(state != nullptr ? state : &kNoState) {}
 
   Effects Apply(const ClientMessage& message);
 
@@ -84,10 +87,23 @@ class Session {
   // A value message for the request went out at `at` with these values.
   void MarkSent(std::uint32_t requestId, Clock::time_point at, std::vector<double> values);
 
+  // The answers to the requests for `name` that waited for the state to be
+  // known; they wait no more. Empty while it is still unknown.
+  std::vector<Bytes> AnswerWaiting(StateName name);
+  std::size_t WaitingRequests() const { return waiting_.size(); }
+
  private:
   struct Visitor;
 
+  struct WaitingRequest {
+    std::uint32_t requestId;
+    StateName name;
+  };
+  static inline const SystemState kNoState{};
+
   ValueStore* values_;
+  const SystemState* state_;
+  std::vector<WaitingRequest> waiting_;  // in arrival order
   std::map<std::uint32_t, std::string> subscriptions_;
   std::vector<MenuItem> menu_;
   std::map<std::uint32_t, std::vector<Datum>> definitions_;

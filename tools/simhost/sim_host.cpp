@@ -36,6 +36,7 @@ std::string RenderMenu(const std::vector<MenuItem>& menu) {
 SimHost::Impl::Impl(Options o)
     : options(std::move(o)), work(asio::make_work_guard(io)), valueTimer(io), tickTimer(io) {
   valuePeriod = options.valuePeriod;
+  values.CheckCatalogue(options.knownNamesOnly);
 }
 
 // ---- Output ----
@@ -55,19 +56,32 @@ void SimHost::Impl::Complain(const std::string& text) {
 // ---- Connections (I/O thread) ----
 bool SimHost::Impl::SendToClient(Bytes bytes, Millis pause) {
   if (Active() == nullptr) return false;
-  Active()->Send(std::move(bytes), pause);
-  return true;
+  return Write(*current, std::move(bytes), pause);
 }
 
-bool SimHost::Impl::SendTo(Client& client, Bytes bytes) {
+bool SimHost::Impl::SendTo(Client& client, Bytes bytes) { return Write(client, std::move(bytes)); }
+
+bool SimHost::Impl::Write(Client& client, Bytes bytes, Millis pause) {
   if (!client.connection) return false;
-  client.connection->Send(std::move(bytes), {});
+  if (!client.holdArmed) {
+    client.holdArmed = true;
+    const auto left = std::chrono::ceil<Millis>(client.holdUntil - Clock::now());
+    if (left > pause) pause = left;
+  }
+  client.connection->Send(std::move(bytes), pause);
   return true;
 }
 
 void SimHost::Impl::OnAccept(std::shared_ptr<Connection> connection) {
   if (stopping) {
     connection->Reset();
+    return;
+  }
+  if (options.maxClients > 0 && live.size() + waiting.size() >= options.maxClients) {
+    Show("client refused: " + connection->Describe() + " (" + std::to_string(options.maxClients) +
+         " clients already, the most served at once)");
+    connection->Start({});  // read and drop what it sent, so that the close is orderly
+    connection->Close();
     return;
   }
   if (!live.empty() && !options.severalClients) {
@@ -79,8 +93,9 @@ void SimHost::Impl::OnAccept(std::shared_ptr<Connection> connection) {
 }
 
 void SimHost::Impl::Activate(std::shared_ptr<Connection> connection) {
-  auto client = std::make_shared<Client>(values);
+  auto client = std::make_shared<Client>(values, systemState);
   client->connection = connection;
+  client->holdUntil = Clock::now() + options.openDelay;
   {
     std::lock_guard<std::mutex> lock(mu);
     client->number = ++connections;
@@ -91,7 +106,9 @@ void SimHost::Impl::Activate(std::shared_ptr<Connection> connection) {
   live.push_back(client);
   flood.writing = false;
   cv.notify_all();
-  Show("client connected: " + connection->Describe());
+  Show("client connected: " + connection->Describe() +
+       (options.openDelay.count() > 0 ? " (answers held for " + std::to_string(options.openDelay.count()) + " ms)"
+                                      : std::string()));
   Connection* raw = connection.get();
   Client* state = client.get();
   connection->Start(Connection::Events{
@@ -357,7 +374,7 @@ bool SimHost::SendMenuPick(std::uint32_t itemId) {
         std::lock_guard<std::mutex> lock(impl_->mu);
         holds = client->session.HoldsMenuItem(itemId);
       }
-      if (holds) sent = Impl::SendTo(*client, BuildEvent(wire::kUnused, itemId, 0)) || sent;
+      if (holds) sent = impl_->SendTo(*client, BuildEvent(wire::kUnused, itemId, 0)) || sent;
     }
     return sent || impl_->SendToClient(BuildEvent(wire::kUnused, itemId, 0));
   });
@@ -391,6 +408,31 @@ void SimHost::Reject(const std::string& datumName, bool reject) {
   impl_->values.Reject(datumName, reject);
 }
 
+void SimHost::Accept(const std::string& datumName) {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  impl_->values.Accept(datumName);
+}
+
+std::optional<std::size_t> SimHost::SetSystemState(StateName name, const std::string& text, bool answerWaiting) {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mu);
+    if (!SetState(impl_->systemState, name, text)) return std::nullopt;
+  }
+  if (!answerWaiting) return 0;
+  return impl_->Call([&] {
+    std::size_t answered = 0;
+    for (const auto& client : impl_->live) {
+      std::vector<Bytes> answers;
+      {
+        std::lock_guard<std::mutex> lock(impl_->mu);
+        answers = client->session.AnswerWaiting(name);
+      }
+      for (Bytes& answer : answers) answered += impl_->SendTo(*client, std::move(answer)) ? 1 : 0;
+    }
+    return answered;
+  });
+}
+
 bool SimHost::SendException(std::uint32_t code, std::uint32_t sendId, std::uint32_t index) {
   return impl_->Call([&] { return impl_->SendToClient(BuildException(code, sendId, index)); });
 }
@@ -414,7 +456,7 @@ bool SimHost::SendRawSplit(Bytes bytes, std::size_t splitAt, Millis pause) {
 bool SimHost::SendQuit() {
   return impl_->Call([&] {
     bool sent = false;
-    for (const auto& client : impl_->live) sent = Impl::SendTo(*client, BuildQuit()) || sent;
+    for (const auto& client : impl_->live) sent = impl_->SendTo(*client, BuildQuit()) || sent;
     return sent;
   });
 }

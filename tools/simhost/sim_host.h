@@ -54,6 +54,16 @@ struct Options {
   std::ostream* display = nullptr;
   bool quiet = false;        // leave out the per-message lines
   bool severalClients = false;  // serve connections side by side instead of one after another
+  // As a simulator that is still starting: every answer to a client (the
+  // open answer first) is held until this long after it connected. What the
+  // client sends meanwhile is taken and kept as usual.
+  Millis openDelay{0};
+  // At most this many clients at once, waiting ones included; the next is
+  // closed at once, as a full server's listener does. 0: no limit.
+  std::size_t maxClients = 0;
+  // Refuse A: names the catalogue does not know, and units of another
+  // dimension, as a simulator does (see `Accept`). Off: only `Reject`ed ones.
+  bool knownNamesOnly = true;
 };
 
 // What the flood has written, over every connection.
@@ -133,8 +143,16 @@ class SimHost {
   // The local variables set or registered so far, each as first written.
   std::vector<std::string> LocalVariables() const;
   // AddToDataDefinition with this datum name is answered by EXCEPTION
-  // NAME_UNRECOGNIZED naming its send id (index 2: the name's argument).
+  // NAME_UNRECOGNIZED naming its send id (index 1: the name), whatever the
+  // catalogue says; `reject` false or `Accept` lets the name register even
+  // when the catalogue does not know it.
   void Reject(const std::string& datumName, bool reject = true);
+  void Accept(const std::string& datumName);
+  // Sets what RequestSystemState answers for `name` (system_state.h; a
+  // number for Sim and DialogMode); with `answerWaiting`, the requests that
+  // waited for it are answered now, each with its own request id. Returns
+  // how many were answered, or nullopt for a number that does not read.
+  std::optional<std::size_t> SetSystemState(StateName name, const std::string& text, bool answerWaiting = true);
   bool SendException(std::uint32_t code, std::uint32_t sendId, std::uint32_t index = 0);
   bool SendRaw(Bytes bytes);
   // The bytes in two writes: [0, splitAt) and the rest after `pause`.

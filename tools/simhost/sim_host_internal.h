@@ -37,9 +37,11 @@ struct SimHost::Impl {
   // One connection, what it set up with the simulator and its stream. The
   // session is read under `mu`; the stream on the I/O thread only.
   struct Client {
-    explicit Client(ValueStore& values) : session(values) {}
+    Client(ValueStore& values, const SystemState& state) : session(values, &state) {}
     std::shared_ptr<Connection> connection;  // null once it ended
     std::size_t number = 0;                  // 1 for the first connection served
+    Clock::time_point holdUntil;             // no answer goes out before (Options::openDelay)
+    bool holdArmed = false;                  // the first write carries the hold
     Session session;
     Framer framer;
   };
@@ -74,6 +76,7 @@ struct SimHost::Impl {
   std::vector<ClientMessage> messages;
   std::vector<TextLine> textLines;
   ValueStore values;
+  SystemState systemState;
   Millis valuePeriod{1000};
   // The latest connection served, kept after it ended for the accessors; the
   // commands for one client go to it.
@@ -107,7 +110,10 @@ struct SimHost::Impl {
   // ---- Connections (sim_host.cpp; I/O thread) ----
   Connection* Active() const { return current && current->connection ? current->connection.get() : nullptr; }
   bool SendToClient(Bytes bytes, Millis pause = {});
-  static bool SendTo(Client& client, Bytes bytes);
+  bool SendTo(Client& client, Bytes bytes);
+  // Every write to a client goes here: the first one waits out the client's
+  // hold, and the rest queue behind it in order.
+  bool Write(Client& client, Bytes bytes, Millis pause = {});
   void OnAccept(std::shared_ptr<Connection> connection);
   void Activate(std::shared_ptr<Connection> connection);
   void OnEnd(Client& client, Connection* connection, const std::string& reason);

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cmath>
 
+#include "known_variables.h"
+
 namespace simhost {
 namespace {
 
@@ -15,6 +17,13 @@ std::string Upper(std::string s) {
 
 std::string ValueKey(const std::string& name, const std::string& unit) {
   return IsLocalName(name) ? Upper(name) + '\n' : Upper(name) + '\n' + Upper(unit);
+}
+
+// A name as the simulator compares it: without regard to case or outer blanks.
+std::string NameKey(const std::string& name) {
+  const std::size_t first = name.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  return Upper(name.substr(first, name.find_last_not_of(" \t") - first + 1));
 }
 
 bool IsFloatType(std::uint32_t type) { return type == wire::kDataTypeFloat32 || type == wire::kDataTypeFloat64; }
@@ -47,13 +56,25 @@ std::vector<std::string> ValueStore::LocalVariables() const {
 }
 
 void ValueStore::Reject(const std::string& name, bool reject) {
-  if (reject)
-    rejected_.insert(Upper(name));
-  else
-    rejected_.erase(Upper(name));
+  if (!reject) {
+    Accept(name);
+    return;
+  }
+  rejected_.insert(NameKey(name));
+  accepted_.erase(NameKey(name));
 }
 
-bool ValueStore::Rejected(const std::string& name) const { return rejected_.count(Upper(name)) != 0; }
+void ValueStore::Accept(const std::string& name) {
+  rejected_.erase(NameKey(name));
+  accepted_.insert(NameKey(name));
+}
+
+std::uint32_t ValueStore::RefusedParameter(const std::string& name, const std::string& unit) const {
+  const std::string key = NameKey(name);
+  if (rejected_.count(key) != 0) return wire::kIndexName;
+  if (!checkCatalogue_ || IsLocalName(key) || accepted_.count(key) != 0) return 0;
+  return UnknownToCatalogue(name, unit);
+}
 
 Bytes ValueStore::Encode(const std::vector<Datum>& datums, std::vector<double>* current) const {
   Bytes data;

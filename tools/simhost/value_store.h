@@ -39,8 +39,16 @@ class ValueStore {
   // The local variables set or registered so far, each as first written.
   std::vector<std::string> LocalVariables() const;
 
+  // Which names are refused. By default those the catalogue does not know
+  // (known_variables.h); `reject` refuses one more, `accept` lets one pass
+  // (each undoing the other), and with `checkCatalogue` off only rejected
+  // names are refused. Local variables pass unless rejected.
   void Reject(const std::string& name, bool reject);
-  bool Rejected(const std::string& name) const;
+  void Accept(const std::string& name);
+  void CheckCatalogue(bool on) { checkCatalogue_ = on; }
+  // 0 when a datum with this name and unit registers; else the parameter at
+  // fault (wire::kIndexName, wire::kIndexUnit) for NAME_UNRECOGNIZED.
+  std::uint32_t RefusedParameter(const std::string& name, const std::string& unit) const;
 
   // The data of one definition with the current values (unknown ones 0);
   // `current` receives the values.
@@ -49,7 +57,9 @@ class ValueStore {
  private:
   std::map<std::string, double> values_;
   std::map<std::string, std::string> localNames_;  // upper case -> as first written
-  std::set<std::string> rejected_;
+  std::set<std::string> rejected_;  // upper case, trimmed
+  std::set<std::string> accepted_;  // upper case, trimmed
+  bool checkCatalogue_ = true;
 };
 
 // Whether a value moved by more than its datum's epsilon (any change that

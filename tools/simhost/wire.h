@@ -19,6 +19,9 @@ inline constexpr std::uint32_t kMenuAddItem = 0xF0000031u;
 inline constexpr std::uint32_t kMenuDeleteItem = 0xF0000032u;
 inline constexpr std::uint32_t kMenuAddSubItem = 0xF0000033u;
 inline constexpr std::uint32_t kMenuDeleteSubItem = 0xF0000034u;
+// Published layouts give no number for it; the next in the family after the
+// menu calls, as the bridge's link sends it.
+inline constexpr std::uint32_t kRequestSystemState = 0xF0000035u;
 inline constexpr std::uint32_t kText = 0xF0000040u;
 
 inline constexpr std::uint32_t kClientVersion = 5;
@@ -51,6 +54,9 @@ inline constexpr std::uint32_t kSimObjectDataOffset = 40;  // where a data messa
 inline constexpr std::uint32_t kUnused = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kTextTypePrintRed = 0x102;
 inline constexpr std::uint32_t kExceptionNameUnrecognized = 7;
+// The 1-based parameter an exception names: a datum's name, then its unit.
+inline constexpr std::uint32_t kIndexName = 1;
+inline constexpr std::uint32_t kIndexUnit = 2;
 
 inline constexpr std::uint32_t kDataTypeInt32 = 1;
 inline constexpr std::uint32_t kDataTypeInt64 = 2;

@@ -9,13 +9,15 @@
 #include <optional>
 #include <sstream>
 
+#include "arguments.h"
 #include "checks.h"
 #include "commands.h"
 
 namespace e2e {
 namespace {
 
-const std::vector<std::string> kSettings = {"PLATFORMS", "TRANSPORT", "BRIDGE", "LOCK", "ENV", "EXIT-LIMIT"};
+const std::vector<std::string> kSettings = {"PLATFORMS", "TRANSPORT", "BRIDGE",  "LOCK",
+                                            "ENV",       "EXIT-LIMIT", "SIMHOST", "BESIDE"};
 const std::vector<std::string> kBlocks = {"FILE", "FILE-HEX", "APPDATA-FILE", "WRITE", "WRITE-HEX"};
 const std::vector<std::string> kSteps = {"HOST",        "HOST-TRY",     "RUN",       "DIR",    "WRITE-DIR",
                                          "HOLD-MARKER", "PROBE-MARKER", "WAIT-MARKER", "WAIT-EXIT", "SIGNAL", "WAIT-REPORT",
@@ -180,6 +182,20 @@ bool ParseCase(const std::string& text, const std::string& path, Case* out, std:
     } else if (name == "ENV") {
       if (argument.find('=') == std::string::npos) return fail(i, "ENV takes NAME=value");
       out->environment.push_back(argument);
+    } else if (name == "SIMHOST") {
+      // simhost's own switches; the endpoint and the script are the runner's.
+      simhost::Arguments parsed;
+      std::string why;
+      const std::vector<std::string> words = simhost::SplitWords(argument);
+      if (!simhost::ParseArguments(words, &parsed, &why)) return fail(i, "SIMHOST: " + why);
+      for (const std::string& w : words) {
+        if (w.rfind("--pipe", 0) == 0 || w == "--no-pipe" || w == "--tcp4" || w == "--tcp6" || w == "--script")
+          return fail(i, "SIMHOST: " + w + " is the runner's (see TRANSPORT)");
+      }
+      out->simhostArguments.insert(out->simhostArguments.end(), words.begin(), words.end());
+    } else if (name == "BESIDE") {
+      if (argument.empty()) return fail(i, "BESIDE takes a tool and its arguments");
+      out->beside.push_back(argument);
     } else if (name == "EXIT-LIMIT") {
       out->exitLimit = std::chrono::milliseconds(std::atoi(argument.c_str()));
       if (out->exitLimit.count() <= 0) return fail(i, "EXIT-LIMIT takes milliseconds");

@@ -42,6 +42,8 @@ struct Case {
   std::string bridge = "test";         // test, product, none
   std::vector<std::string> locks;      // markers, default-pipe
   std::vector<std::string> environment;
+  std::vector<std::string> simhostArguments;  // SIMHOST: simhost's switches, past the endpoint
+  std::vector<std::string> beside;            // BESIDE: tools started before the bridge, each a command line
   std::vector<Fixture> files;
   std::vector<Fixture> appDataFiles;  // below the user's roaming application data folder (Windows)
   std::vector<Step> steps;

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "arguments.h"
 #include "commands.h"
 #include "platform/named_marker.h"
 #include "platform/tray_icon_testing.h"
@@ -268,7 +269,9 @@ Outcome RunCase(const Case& original, const Programs& programs) {
     options.pipe = c.transport != "tcp";
     if (c.transport == "pipe") options.pipeName = unique;
     if (c.transport == "tcp") options.tcp4Port = 0;
-    host = std::make_unique<simhost::SimHost>(options);
+    simhost::Arguments arguments{options, "", false};
+    if (!simhost::ParseArguments(c.simhostArguments, &arguments, &error)) problem(0, error);
+    host = std::make_unique<simhost::SimHost>(arguments.options);
     if (pipeLock) {
       pipeLock->Start(*host);
     } else {
@@ -297,6 +300,33 @@ Outcome RunCase(const Case& original, const Programs& programs) {
   environment.push_back(kWindows ? "LOCALAPPDATA=" + (work / "localappdata").string()
                                  : "XDG_STATE_HOME=" + (work / "state").string());
   environment.insert(environment.end(), c.environment.begin(), c.environment.end());
+
+  // The tools beside the bridge, started first from the bridge's folder (its
+  // SimConnect.cfg), each connected before the next; their output goes to
+  // RUN at the end.
+  std::vector<std::unique_ptr<child::ChildProcess>> besideTools;
+  for (std::size_t i = 0; i < c.beside.size(); ++i) {
+    const std::vector<std::string> words = simhost::SplitWords(c.beside[i]);
+    const auto tool = programs.tools.find(words[0]);
+    if (tool == programs.tools.end()) {
+      problem(0, "no program for " + words[0] + " (give it with --tool " + words[0] + "=PATH)");
+      continue;
+    }
+    child::Launch launch;
+    launch.executable = tool->second;
+    launch.arguments.assign(words.begin() + 1, words.end());
+    launch.folder = bin.string();
+    launch.environment = environment;
+    launch.outFile = launch.errFile = (work / ("beside" + std::to_string(i) + ".out")).string();
+    auto process = std::make_unique<child::ChildProcess>();
+    if (!process->Start(launch, &error)) {
+      problem(0, error);
+      continue;
+    }
+    besideTools.push_back(std::move(process));
+    if (host && !host->WaitForConnections(besideTools.size(), 20s))
+      problem(0, "BESIDE: " + words[0] + " did not connect within 20 s");
+  }
 
   // The bridge: a copy beside its GLOBAL profile, unless it runs in place.
   child::ChildProcess bridge;
@@ -402,6 +432,13 @@ Outcome RunCase(const Case& original, const Programs& programs) {
           problem(step.line, "the unit got no report " + step.text + " within " + std::to_string(step.span.count()) + " ms");
         break;
     }
+  }
+
+  // The tools beside it end with the steps.
+  for (std::size_t i = 0; i < besideTools.size(); ++i) {
+    besideTools[i]->Kill();
+    run.push_back("$ " + c.beside[i] + " (beside the bridge)");
+    for (const std::string& line : ReadLines(work / ("beside" + std::to_string(i) + ".out"))) run.push_back(line);
   }
 
   // The end of the link: the bridge then has EXIT-LIMIT to end.
