@@ -8,8 +8,8 @@ set -u
 bridge=$(realpath "$1")
 runner=$(realpath "$2")
 unit=$(realpath "$3")
-demo_tool="$(dirname "$runner")/../tools/demo/nimbra-demo"   # in the same build
-demo=$(cd "$(dirname "$0")/../../tools/demo" && pwd)
+demo_tool="$(dirname "$runner")/../demo/nimbra-demo"   # in the same build
+demo=$(cd "$(dirname "$0")/../../demo" && pwd)
 # The scenario's "1sec" ticks make the bridge look at the machine's reload
 # markers: never while another test run drives them (they hold this lock
 # exclusively).

@@ -47,7 +47,7 @@ check "the schema is a valid draft 2020-12 schema" "$python" -c \
   "$root/docs/profile.schema.json"
 
 # ---- every profile of the repository: no errors, and valid
-mapfile -t samples < <(cd "$root" && { ls docs/examples/*.json; find docs tools -name '*_Config.json'; } | sort -u)
+mapfile -t samples < <(cd "$root" && { ls docs/examples/*.json; find docs demo -name '*_Config.json'; } | sort -u)
 check "there are samples" [ ${#samples[@]} -ge 2 ]
 for sample in "${samples[@]}"; do
   status=$(status_of "$root/$sample")
@@ -57,7 +57,7 @@ done
 status=$(status_of "$root/docs/examples/Velk_Throttle_Config.json")
 check "the sample profile is clean (exit $status)" [ "$status" -eq 0 ]
 # The demo misspells one variable on purpose: that warning, and no other.
-status=$(status_of "$root/tools/demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json")
+status=$(status_of "$root/demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json")
 check "the demo's profile has warnings only (exit $status)" [ "$status" -eq 1 ]
 check "for its one misspelled variable" [ "$(grep -c ' warning \[' "$work/out")" -eq 1 ]
 check "which is LIGHT BEACNO" grep -qF '"LIGHT BEACNO" is not a simulation variable' "$work/out"

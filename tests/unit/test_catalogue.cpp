@@ -92,7 +92,7 @@ TEST(CatalogueFindings, ANameAndAUnitBothWrongGetTwoWarnings) {
 // and the bridge make of it.
 TEST(CatalogueFindings, TheRepositorysOwnProfilesGetNoWarning) {
   const std::filesystem::path root = std::filesystem::path(NIMBRA_TESTS_DIR).parent_path();
-  const std::string demo = (root / "tools/demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json").string();
+  const std::string demo = (root / "demo/corvane_profiles/Demo_Trainer/Velk_Throttle_Config.json").string();
   std::vector<std::filesystem::path> profiles = {demo, root / "docs/examples/Velk_Throttle_Config.json"};
   for (const auto& file : std::filesystem::directory_iterator(root / "tests/profiles/valid")) {
     profiles.push_back(file.path());
