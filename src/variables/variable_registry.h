@@ -38,8 +38,11 @@ class VariableRegistry {
   // Registers over the connection held in `*link`, for a program with a
   // connection of its own; `link` outlives the registry.
   explicit VariableRegistry(const HANDLE* link);
+  // Registrations are held once: a registry moves, it is never copied.
   VariableRegistry(const VariableRegistry&) = delete;
   VariableRegistry& operator=(const VariableRegistry&) = delete;
+  VariableRegistry(VariableRegistry&&) = default;
+  VariableRegistry& operator=(VariableRegistry&&) = default;
 
   // `localVariables`: the uses come from a profile that opted into "L:"
   // references. A set without it neither takes nor gives back a local
