@@ -3,6 +3,6 @@
 
 namespace platform {
 
-bool PostTrayCommand(unsigned, unsigned) { return false; }
+bool PostTrayCommand(unsigned, unsigned, long) { return false; }
 
 }  // namespace platform

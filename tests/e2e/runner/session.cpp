@@ -424,7 +424,7 @@ Outcome RunCase(const Case& original, const Programs& programs) {
         break;
       case Step::Kind::Icon:
         // The bridge's icon window may not be made yet: it is looked for a while.
-        if (!platform::PostTrayCommand(static_cast<unsigned>(std::stoul(step.text)), 10000))
+        if (!platform::PostTrayCommand(static_cast<unsigned>(std::stoul(step.text)), 10000, bridge.pid()))
           problem(step.line, "no icon window of the bridge took the command " + step.text);
         break;
       case Step::Kind::WaitReport:
