@@ -20,6 +20,7 @@
 #include "app/aircraft_dir.h"
 #include "app/process_state.h"
 #include "profiles/local_profile.h"
+#include "scratch_sweep.h"
 
 namespace {
 
@@ -103,6 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       fs::remove_all(tree, ec);
     }
   } cleanup;
+  fuzzworld::SweepDeadScratch();
   std::error_code ec;
   fs::remove_all(tree, ec);
   fs::create_directories(tree / "own", ec);

@@ -16,6 +16,7 @@
 #include "app/process_state.h"
 #include "devices/hid_device.h"
 #include "devices/supported_unit.h"
+#include "scratch_sweep.h"
 #include "simlink/transport_probe_testing.h"
 #include "variables/variable_registry.h"
 #include "virtual_unit.h"
@@ -58,7 +59,9 @@ inline void DropBindings(HidDevice& unit) {
 class ScratchFile {
  public:
   explicit ScratchFile(const std::string& stem)
-      : path_("/dev/shm/" + stem + "." + std::to_string(::getpid())) {}
+      : path_("/dev/shm/" + stem + "." + std::to_string(::getpid())) {
+    SweepDeadScratch();
+  }
   ~ScratchFile() { std::remove(path_.c_str()); }
 
   const std::string& Write(const std::uint8_t* data, std::size_t size) {
