@@ -29,8 +29,8 @@ std::string WithoutIndex(const std::string& name) {
 }  // namespace
 
 std::uint32_t UnknownToCatalogue(const std::string& name, const std::string& unit) {
-  const Catalogue& catalogue = Catalogue::BuiltIn();
-  const CatalogueVariable* known = catalogue.FindVariable(WithoutIndex(Trimmed(name)));
+  const nimbra_profile::Catalogue& catalogue = nimbra_profile::Catalogue::BuiltIn();
+  const nimbra_profile::CatalogueVariable* known = catalogue.FindVariable(WithoutIndex(Trimmed(name)));
   if (known == nullptr) return wire::kIndexName;
   const std::string written = Trimmed(unit);
   if (written.empty() || known->dimension.empty() || catalogue.UnitDimension(written) == nullptr) return 0;

@@ -17,6 +17,7 @@
 
 using namespace testsupport;
 
+namespace nimbra_profile {
 namespace {
 
 using CheckerAgrees = UnitSession;
@@ -130,3 +131,4 @@ TEST_F(CheckerAgrees, AcceptedEntriesAreTheBridgesBindings) {
 }
 
 }  // namespace
+}  // namespace nimbra_profile

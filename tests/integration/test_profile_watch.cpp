@@ -23,6 +23,7 @@
 using namespace testsupport;
 namespace fs = std::filesystem;
 
+namespace nimbra_profile {
 namespace {
 
 constexpr const char* kGear = "GEAR HANDLE POSITION";
@@ -266,10 +267,10 @@ TEST_F(WatchCommandRun, ExitsWithTwoOnABrokenProfileAndOneWithoutASimulator) {
   command.plain = true;
   command.options = options_;
   command.options.file = WriteFile("broken.json", "{\"LEDs\": [");
-  EXPECT_EQ(::Watch(command), 2);
+  EXPECT_EQ(nimbra_profile::Watch(command), 2);
   command.options.file = WriteFile("gear.json", kGearProfile);
   pipe_.PointAtNothing();
-  EXPECT_EQ(::Watch(command), 1);
+  EXPECT_EQ(nimbra_profile::Watch(command), 1);
   EXPECT_EQ(simHandle, nullptr);
 }
 
@@ -281,10 +282,11 @@ TEST_F(WatchCommandRun, TheSimulatorsEndEndsItWithZero) {
   std::thread quit([this] {
     if (host_.WaitForMessages(5, 5s)) host_.SendQuit();
   });
-  const int status = ::Watch(command);
+  const int status = nimbra_profile::Watch(command);
   quit.join();
   EXPECT_EQ(status, 0);
   EXPECT_EQ(simHandle, nullptr);
 }
 
 }  // namespace
+}  // namespace nimbra_profile

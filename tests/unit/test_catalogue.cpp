@@ -14,6 +14,7 @@
 #include "catalogue_findings.h"
 #include "closest_names.h"
 
+namespace nimbra_profile {
 namespace {
 
 ProfileCheck CheckText(const std::string& text, const std::string& name) {
@@ -147,3 +148,4 @@ TEST(ClosestNames, NearestFirstAndNothingFarAway) {
 }
 
 }  // namespace
+}  // namespace nimbra_profile

@@ -11,6 +11,7 @@
 #include "profile_check.h"
 #include "support/boxes.h"
 
+namespace nimbra_profile {
 namespace {
 
 std::string SourceOf(const PassedOverPair& pair) {
@@ -238,3 +239,4 @@ TEST_F(ProfileCheckTest, LoadFailuresGoToTheCheckerNotToABox) {
 }
 
 }  // namespace
+}  // namespace nimbra_profile

@@ -7,6 +7,7 @@
 
 #include "catalogue_data.h"
 
+namespace nimbra_profile {
 namespace {
 
 std::string Key(const std::string& text) {
@@ -83,3 +84,5 @@ bool Catalogue::UnitMeasures(const std::string& unit, const std::string& dimensi
   const std::string* singular = UnitDimension(key.substr(0, key.size() - 1));
   return singular != nullptr && *singular == dimension;
 }
+
+}  // namespace nimbra_profile

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace nimbra_profile {
+
 struct CatalogueVariable {
   std::string name;       // as documented, upper case
   std::string unit;       // the documented unit; may be empty
@@ -42,3 +44,5 @@ class Catalogue {
   std::vector<std::string> variableNames_;              // in file order
   std::vector<std::string> unitNames_;                  // in file order, as written
 };
+
+}  // namespace nimbra_profile

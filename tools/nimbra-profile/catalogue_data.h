@@ -3,6 +3,10 @@
 // no data files beside it. Defined in a source generated at build time.
 #pragma once
 
+namespace nimbra_profile {
+
 extern const char kSimvarsCsv[];       // name,unit,dimension,indexed
 extern const char kUnitsCsv[];         // unit,dimension
 extern const char kCatalogueNotice[];  // where the facts come from, and their licence
+
+}  // namespace nimbra_profile

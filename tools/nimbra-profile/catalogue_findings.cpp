@@ -7,6 +7,7 @@
 
 #include "closest_names.h"
 
+namespace nimbra_profile {
 namespace {
 
 struct Parts {
@@ -84,3 +85,5 @@ void AddCatalogueFindings(ProfileCheck& check, const Catalogue& catalogue) {
     CheckOne(variable, catalogue);
   }
 }
+
+}  // namespace nimbra_profile

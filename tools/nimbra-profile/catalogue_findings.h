@@ -8,6 +8,8 @@
 #include "catalogue.h"
 #include "profile_check.h"
 
+namespace nimbra_profile {
+
 // Finding codes, for scripts reading the JSON report.
 inline constexpr const char* kUnknownVariable = "unknown-variable";
 inline constexpr const char* kUnknownUnit = "unknown-unit";
@@ -16,3 +18,5 @@ inline constexpr const char* kIndexNotTaken = "index-not-taken";
 
 // Adds the catalogue's findings to every registrable "A:" variable of `check`.
 void AddCatalogueFindings(ProfileCheck& check, const Catalogue& catalogue);
+
+}  // namespace nimbra_profile

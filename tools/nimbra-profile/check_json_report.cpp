@@ -6,6 +6,7 @@
 #include "check_reports.h"
 #include "condition_wording.h"
 
+namespace nimbra_profile {
 namespace {
 
 using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
@@ -156,3 +157,5 @@ std::string JsonReport(const ProfileCheck& check, const LedLimits& limits) {
   w.EndObject();
   return std::string(buffer.GetString(), buffer.GetSize());
 }
+
+}  // namespace nimbra_profile

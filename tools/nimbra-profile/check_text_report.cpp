@@ -7,6 +7,7 @@
 #include "check_reports.h"
 #include "condition_wording.h"
 
+namespace nimbra_profile {
 namespace {
 
 std::string PositionText(const EntryOutcome& outcome) {
@@ -123,3 +124,5 @@ std::string TextReport(const ProfileCheck& check, const LedLimits& limits) {
   out += check.Status() == 0 ? "  result: clean\n" : "  result: loads, with warnings\n";
   return out;
 }
+
+}  // namespace nimbra_profile

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
+namespace nimbra_profile {
 namespace {
 
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
@@ -47,3 +48,5 @@ std::vector<std::string> ClosestNames(const std::string& word, const std::vector
   for (std::size_t i = 0; i < near.size() && names.size() < most; ++i) names.push_back(known[near[i].second]);
   return names;
 }
+
+}  // namespace nimbra_profile

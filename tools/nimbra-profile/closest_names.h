@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace nimbra_profile {
+
 // Edits between a and b (optimal string alignment distance).
 std::size_t EditDistance(const std::string& a, const std::string& b);
 
@@ -16,3 +18,5 @@ std::size_t EditDistance(const std::string& a, const std::string& b);
 // edits (at least two) count, so a word like none of them gets none.
 std::vector<std::string> ClosestNames(const std::string& word, const std::vector<std::string>& known,
                                       std::size_t most = 3);
+
+}  // namespace nimbra_profile

@@ -3,6 +3,8 @@
 
 #include "condition_wording.h"
 
+namespace nimbra_profile {
+
 const char* OperatorText(ComparisonOp op) {
   switch (op) {
     case ComparisonOp::Equal: return "==";
@@ -49,3 +51,5 @@ std::string SourceText(const PairSource& source) {
 const char* DatumTypeName(const VariableDatum& datum) {
   return datum.type == SIMCONNECT_DATATYPE_INT32 ? "INT32" : "FLOAT64";
 }
+
+}  // namespace nimbra_profile

@@ -9,6 +9,8 @@
 #include "profiles/load_observer.h"
 #include "variables/variable_datum.h"
 
+namespace nimbra_profile {
+
 const char* OperatorText(ComparisonOp op);
 const char* ValueTypeName(ValueType type);
 // The expected value as the condition holds it.
@@ -16,3 +18,5 @@ std::string ExpectedText(const Condition& condition);
 // "Condition" or "Conditions[N]".
 std::string SourceText(const PairSource& source);
 const char* DatumTypeName(const VariableDatum& datum);
+
+}  // namespace nimbra_profile

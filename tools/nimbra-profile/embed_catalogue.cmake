@@ -5,7 +5,7 @@
 # name unknown.
 set(_delimiter "nimbra_catalogue")
 set(_body "// Generated from the files of tools/nimbra-profile/catalogue by embed_catalogue.cmake; do not edit.\n")
-string(APPEND _body "#include \"catalogue_data.h\"\n\n")
+string(APPEND _body "#include \"catalogue_data.h\"\n\nnamespace nimbra_profile {\n\n")
 foreach(_pair "kSimvarsCsv;${SIMVARS}" "kUnitsCsv;${UNITS}" "kCatalogueNotice;${NOTICE}")
   list(GET _pair 0 _name)
   list(GET _pair 1 _file)
@@ -22,5 +22,6 @@ foreach(_pair "kSimvarsCsv;${SIMVARS}" "kUnitsCsv;${UNITS}" "kCatalogueNotice;${
   endif()
   string(APPEND _body "extern const char ${_name}[] = R\"${_delimiter}(${_text})${_delimiter}\";\n")
 endforeach()
+string(APPEND _body "\n}  // namespace nimbra_profile\n")
 file(WRITE "${OUTPUT}.tmp" "${_body}")
 file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")

@@ -17,6 +17,7 @@
 #include "which_report.h"
 #include "watch.h"
 
+namespace nimbra_profile {
 namespace {
 
 constexpr const char* kUsage =
@@ -80,7 +81,8 @@ int RunWatch(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The commands: check, which, watch and notice.
+int Main(int argc, char** argv) {
   if (argc >= 2 && std::string(argv[1]) == "which") return Which(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "watch") return RunWatch(argc, argv);
   std::vector<std::string> files;
@@ -125,3 +127,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   return status;
 }
+
+}  // namespace nimbra_profile
+
+int main(int argc, char** argv) { return nimbra_profile::Main(argc, argv); }

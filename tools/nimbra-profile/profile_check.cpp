@@ -16,6 +16,7 @@
 #include "profiles/json_loader.h"
 #include "profiles/profile_files.h"
 
+namespace nimbra_profile {
 namespace {
 
 class Recorder : public LoadObserver {
@@ -226,3 +227,5 @@ ProfileCheck CheckProfile(const std::string& path, const LedLimits& limits) {
   CollectDuplicates(check);
   return check;
 }
+
+}  // namespace nimbra_profile

@@ -15,6 +15,8 @@
 #include "devices/led_entry.h"
 #include "variables/variable_datum.h"
 
+namespace nimbra_profile {
+
 // Something the checker says about a variable beyond what the bridge does
 // with it: a warning (the profile most likely does not do what its author
 // meant) or a note (worth knowing, nothing wrong). `code` names the kind for
@@ -67,3 +69,5 @@ struct ProfileCheck {
 
 // Checks the profile at `path` for a device with these limits.
 ProfileCheck CheckProfile(const std::string& path, const LedLimits& limits);
+
+}  // namespace nimbra_profile

@@ -7,6 +7,8 @@
 #include "app/settings.h"
 #include "platform/file_access.h"
 
+namespace nimbra_profile {
+
 ProfileLookup LookUpProfile(const std::string* aircraft, const std::string& bridgeFolder, const std::string& unitName) {
   const BridgeSettings settings = ReadSettings(bridgeFolder + kSettingsFileName);
   ProfileQuery query;
@@ -36,3 +38,5 @@ std::string BridgeFolder(std::string folder) {
   }
   return folder;
 }
+
+}  // namespace nimbra_profile

@@ -8,6 +8,8 @@
 
 #include "profiles/profile_files.h"
 
+namespace nimbra_profile {
+
 struct ProfileLookup : ProfileChoice {  // every LOCAL place checked, found or absent
   std::string fileName;                 // "<unit>_Config.json"
   std::vector<std::string> keys;        // the aircraft's keys, in lookup order
@@ -23,3 +25,5 @@ ProfileLookup LookUpProfile(const std::string* aircraft, const std::string& brid
 
 // A folder as given, with a trailing separator of its own kind.
 std::string BridgeFolder(std::string folder);
+
+}  // namespace nimbra_profile

@@ -15,6 +15,7 @@
 #include "check_reports.h"
 #include "watch_session.h"
 
+namespace nimbra_profile {
 namespace {
 
 constexpr unsigned kDispatchPauseMs = 100;
@@ -95,3 +96,5 @@ int ParseWatch(int argc, char** argv, WatchCommand& command) {
   }
   return 0;
 }
+
+}  // namespace nimbra_profile

@@ -5,6 +5,8 @@
 
 #include "watch_session.h"
 
+namespace nimbra_profile {
+
 struct WatchCommand {
   bool plain = false;
   WatchOptions options;  // the caller sets the unit and the default bridge folder
@@ -16,3 +18,5 @@ int ParseWatch(int argc, char** argv, WatchCommand& command);
 // Runs the watch: 0 at Ctrl+C or the simulator's end, 1 when it cannot
 // connect, 2 when the profile does not load.
 int Watch(const WatchCommand& command);
+
+}  // namespace nimbra_profile

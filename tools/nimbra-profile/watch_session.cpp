@@ -9,6 +9,8 @@
 #include "simlink/field_text.h"
 #include "variables/variable_registry.h"
 
+namespace nimbra_profile {
+
 WatchSession::WatchSession(WatchOptions options, const HANDLE* link) : options_(std::move(options)), registry_(link) {
   Load();
 }
@@ -105,3 +107,5 @@ std::vector<std::string> WatchSession::Screen(bool colour) const {
   for (std::string& line : view_->Lines(colour, blinkPhase_)) lines.push_back(std::move(line));
   return lines;
 }
+
+}  // namespace nimbra_profile

@@ -20,6 +20,8 @@
 #include "simlink/simconnect.h"
 #include "watch_view.h"
 
+namespace nimbra_profile {
+
 // The client event identifiers the watch subscribes with.
 inline constexpr DWORD kWatchEventSim = 1;
 inline constexpr DWORD kWatchEventAircraftLoaded = 2;
@@ -65,3 +67,5 @@ class WatchSession {
   bool ended_ = false;
   std::uint32_t blinkPhase_ = 0;  // "6Hz" refreshes while running, since Load
 };
+
+}  // namespace nimbra_profile

@@ -13,6 +13,7 @@
 #include "condition_wording.h"
 #include "variables/variable_registry.h"
 
+namespace nimbra_profile {
 namespace {
 
 std::string Position(const EntryOutcome& entry) {
@@ -138,3 +139,5 @@ std::vector<std::string> WatchView::Lines(bool colour, std::uint32_t blinkPhase)
   }
   return lines;
 }
+
+}  // namespace nimbra_profile

@@ -18,6 +18,8 @@
 #include "profile_check.h"
 #include "profiles/evaluation.h"
 
+namespace nimbra_profile {
+
 class WatchView {
  public:
   // Reads the profile at `path` for a device with these limits and, when it
@@ -61,3 +63,5 @@ class WatchView {
 // A value as the view shows it: the shortest text that reads back as the
 // same number, and "NaN", "inf" or "-inf" for those.
 std::string ValueText(double value);
+
+}  // namespace nimbra_profile

@@ -4,6 +4,7 @@
 #include "profile_lookup.h"
 #include "which_report.h"
 
+namespace nimbra_profile {
 namespace {
 
 const char* KindText(CandidateKind kind) {
@@ -42,3 +43,5 @@ std::string WhichReport(const std::string* aircraft, const std::string& bridgeFo
   return report + "loads: GLOBAL " + choice.path + (choice.exists ? "" : " (absent: the bridge will say so in a box)") +
          "\n";
 }
+
+}  // namespace nimbra_profile

@@ -4,7 +4,11 @@
 
 #include <string>
 
+namespace nimbra_profile {
+
 // What `which` prints for `aircraft` (null: no aircraft reported yet), the
 // bridge lying in `bridgeFolder` (with its trailing separator) and the unit
 // `unitName`: keys, every LOCAL candidate found or absent, and the choice.
 std::string WhichReport(const std::string* aircraft, const std::string& bridgeFolder, const std::string& unitName);
+
+}  // namespace nimbra_profile
