@@ -1,6 +1,6 @@
 // The inside of SimHost, for simhost's own files only. Each file takes one
 // part of it: sim_host.cpp (the I/O thread, the lock and the connections),
-// pump.cpp (the values requests are due), flood.cpp (values as fast as the
+// sim_host_calls.cpp (SimHost's public calls over this inside), pump.cpp (the values requests are due), flood.cpp (values as fast as the
 // client reads) and ticks.cpp (system events to their subscribers, the
 // 6Hz/1sec ticks). Each client's stream is cut by its Framer and kept by its
 // Session.
