@@ -19,6 +19,7 @@
 
 #include "app/aircraft_dir.h"
 #include "app/process_state.h"
+#include "profiles/folder_path.h"
 #include "profiles/local_profile.h"
 #include "scratch_sweep.h"
 
@@ -32,23 +33,6 @@ constexpr std::size_t kMaxPieces = 10;
 
 void Require(bool holds) {
   if (!holds) __builtin_trap();
-}
-
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-std::vector<std::string> Pieces(const std::string& path) {
-  std::vector<std::string> pieces;
-  std::string piece;
-  for (char c : path) {
-    if (IsSeparator(c)) {
-      if (!piece.empty()) pieces.push_back(piece);
-      piece.clear();
-    } else {
-      piece += c;
-    }
-  }
-  if (!piece.empty()) pieces.push_back(piece);
-  return pieces;
 }
 
 // The file system's own form of a path the bridge built: a Windows path
@@ -71,14 +55,14 @@ std::string Windows(const std::string& posix) {
 // `path` lies under `base` and nothing after `base` steps out of it.
 bool Under(const std::string& path, const std::string& base) {
   if (path.compare(0, base.size(), base) != 0) return false;
-  for (const std::string& piece : Pieces(path.substr(base.size())))
+  for (const std::string& piece : SplitPieces(path.substr(base.size())))
     if (piece == "..") return false;
   return true;
 }
 
 // Makes one entry of the tree; pieces that could leave it are passed over.
 void Make(const fs::path& tree, const std::string& line) {
-  const std::vector<std::string> pieces = Pieces(line);
+  const std::vector<std::string> pieces = SplitPieces(line);
   if (pieces.empty() || pieces.size() > kMaxPieces) return;
   fs::path at = tree;
   for (const std::string& piece : pieces) {
@@ -86,7 +70,7 @@ void Make(const fs::path& tree, const std::string& line) {
     at /= piece;
   }
   std::error_code ec;
-  if (IsSeparator(line.back())) {
+  if (IsPathSeparator(line.back())) {
     fs::create_directories(at, ec);
     return;
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -13,4 +14,20 @@ inline std::string JoinPath(const std::string& folder, const std::string& piece)
   if (folder.empty() || IsPathSeparator(folder.back())) return folder + piece;
   const bool posix = folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos;
   return folder + (posix ? "/" : "\\") + piece;
+}
+
+// The pieces between separators of either kind; empty ones are dropped.
+inline std::vector<std::string> SplitPieces(const std::string& path) {
+  std::vector<std::string> pieces;
+  std::string piece;
+  for (char c : path) {
+    if (IsPathSeparator(c)) {
+      if (!piece.empty()) pieces.push_back(piece);
+      piece.clear();
+    } else {
+      piece += c;
+    }
+  }
+  if (!piece.empty()) pieces.push_back(piece);
+  return pieces;
 }

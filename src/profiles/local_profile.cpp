@@ -30,21 +30,6 @@ bool SafePiece(const std::string& piece) {
          std::none_of(piece.begin(), piece.end(), IsPathSeparator);
 }
 
-std::vector<std::string> SplitPieces(const std::string& path) {
-  std::vector<std::string> pieces;
-  std::string piece;
-  for (char c : path) {
-    if (IsPathSeparator(c)) {
-      if (!piece.empty()) pieces.push_back(piece);
-      piece.clear();
-    } else {
-      piece += c;
-    }
-  }
-  if (!piece.empty()) pieces.push_back(piece);
-  return pieces;
-}
-
 // The folders of the reported path from its `SimObjects` piece on (the last
 // `SimObjects` counts); without one, the folders of the whole path. The file
 // itself is dropped; a path ending in a separator has no file.
