@@ -1,7 +1,8 @@
 // simhost where a real simulator's behaviour shows to a client, over the real
-// link: a starting simulator holds its answers, a full one closes new
-// connections, and a system-state request is answered with the client's own
-// request identifier.
+// link: a client may leave a starting simulator before its answers are due, a
+// full one closes new connections, and a system-state request is answered
+// with the client's own request identifier. (That a starting simulator holds
+// every answer and loses none is the bridge's end-to-end case.)
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,7 +11,6 @@
 #include "support/own_pipe.h"
 
 using namespace testsupport;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -26,34 +26,6 @@ const SIMCONNECT_RECV_SYSTEM_STATE* StateAnswer(const Received& received) {
       return reinterpret_cast<const SIMCONNECT_RECV_SYSTEM_STATE*>(received.messages[i].data());
   }
   return nullptr;
-}
-
-TEST(SimHostLikeASimulator, AStartingSimulatorTakesEverythingButAnswersOnlyAfterItsDelay) {
-  OwnPipe pipe;
-  simhost::Options options = pipe.HostOptions();
-  options.openDelay = 1500ms;
-  simhost::SimHost host(options);
-  host.Start();
-  HANDLE handle = nullptr;
-  const Clock::time_point start = Clock::now();
-  ASSERT_EQ(SimConnect_Open(&handle, "Nimbra_Bridge", nullptr, 0, nullptr, 0), S_OK);
-  ASSERT_EQ(SimConnect_SubscribeToSystemEvent(handle, 1, "Sim"), S_OK);
-  // Both messages are taken while the answer is held.
-  ASSERT_TRUE(host.WaitForMessages(2, 3s));
-  EXPECT_EQ(host.SendEvent("Sim", 1), 1u);  // queued behind the held open answer
-  Received received;
-  SimConnect_CallDispatch(handle, &Received::Collect, &received);
-  if (Clock::now() - start < 1s) {
-    EXPECT_TRUE(received.messages.empty()) << "nothing before the delay";
-  }
-  DispatchUntil(handle, received, [&] { return received.messages.size() >= 2; }, 5s);
-  EXPECT_GE(Clock::now() - start, 1500ms);
-  ASSERT_EQ(received.messages.size(), 2u);
-  EXPECT_EQ(received.Id(0), SIMCONNECT_RECV_ID_OPEN);
-  EXPECT_EQ(received.Id(1), SIMCONNECT_RECV_ID_EVENT);
-  SimConnect_Close(handle);
-  host.Stop();
-  EXPECT_TRUE(WaitForNoConnections());
 }
 
 TEST(SimHostLikeASimulator, AClientThatLeavesDuringTheDelayLeavesNothingBehind) {
