@@ -9,8 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/dispatch.h"
@@ -18,26 +16,13 @@
 #include "bench_support.h"
 #include "devices/hid_device.h"
 #include "devices/supported_unit.h"
+#include "support/temp_folder.h"
 #include "variables/variable_registry.h"
 #include "virtual_unit.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using benchsupport::Ignore;
-
-std::string FullProfile() {
-  std::string leds = "{\"ByteIndex\": 0, \"BitIndex\": 0, \"Condition\": \"A:MASTER,Bool\", \"ConditionValue\": true}";
-  for (int led = 0; led < 28; ++led) {
-    leds += ", {\"ByteIndex\": " + std::to_string(1 + led / 8) + ", \"BitIndex\": " + std::to_string(led % 8) +
-            ", \"en\": \"LED " + std::to_string(led) + "\", \"Conditions\": [" +
-            "{\"Condition\": \"A:TOGGLE,Bool\", \"ConditionValue\": true}, " +
-            "{\"Condition\": \"A:VALUE " + std::to_string(led % 12) + ",percent\", \"ConditionValue\": \">=0\"}, " +
-            "{\"Condition\": \"A:VALUE " + std::to_string((led + 5) % 12) + ",percent\", \"ConditionValue\": \"<100\"}, " +
-            "{\"Condition\": \"A:STATE " + std::to_string(led % 6) + ",Bool\", \"ConditionValue\": \"!=1\"}]}";
-  }
-  return "{\"SaveName\": \"Idle\", \"Language\": \"en\", \"LEDs\": [" + leds + "]}";
-}
 
 SIMCONNECT_RECV_EVENT Event(DWORD id, DWORD data) {
   SIMCONNECT_RECV_EVENT event{};
@@ -53,13 +38,15 @@ void Dispatch(SIMCONNECT_RECV_EVENT event) { DispatchCallback(&event, sizeof eve
 void IdleSecond(benchmark::State& state) {
   const bool watch = (state.range(0) & 1) != 0;
   const bool icon = (state.range(0) & 2) != 0;
-  const fs::path folder = fs::temp_directory_path() / ("nimbra-bench-idle-" + testsupport::UniquePipeName());
-  fs::create_directories(folder);
-  std::ofstream(folder / "Velk_Throttle_Config.json") << FullProfile();
-  aircraftProfileDir = folder.string() + "/";
+  const testsupport::TempFolder folder("nimbra-bench-idle-");
+  folder.Write("Velk_Throttle_Config.json",
+               "{\"SaveName\": \"Idle\", \"Language\": \"en\", \"LEDs\": [" + benchsupport::FullProfileLeds(false) + "]}");
+  aircraftProfileDir = folder.Base();
 
   testsupport::OwnPipe pipe;
-  simhost::SimHost host(pipe.HostOptions());
+  simhost::Options options = pipe.HostOptions();
+  options.knownNamesOnly = false;  // placeholder names: the load is the point
+  simhost::SimHost host(options);
   if (!benchsupport::OpenLink(state, host)) return;
   HANDLE handle = simHandle;
   virtual_unit::Reset();
@@ -97,7 +84,6 @@ void IdleSecond(benchmark::State& state) {
   SimConnect_Close(handle);
   host.Stop();
   aircraftProfileDir.clear();
-  fs::remove_all(folder);
 }
 
 // 0: as before; 1: the profile watch; 2: the tooltip; 3: both.

@@ -20,21 +20,8 @@ namespace {
 
 using benchsupport::Ignore;
 
-// LED n sits at byte 1 + n / 8, bit n % 8, and holds when TOGGLE is 1 and
-// three more conditions on shared variables hold as well.
 std::string FullProfile(bool blinking) {
-  static const char* const kRates[] = {"3", "1.5", "1", "0.75", "0.6", "0.5"};
-  std::string leds = "{\"ByteIndex\": 0, \"BitIndex\": 0, \"Condition\": \"A:MASTER,Bool\", \"ConditionValue\": true}";
-  for (int led = 0; led < 28; ++led) {
-    leds += ", {\"ByteIndex\": " + std::to_string(1 + led / 8) + ", \"BitIndex\": " + std::to_string(led % 8) +
-            ", \"en\": \"LED " + std::to_string(led) + "\", " +
-            (blinking ? std::string("\"Blink\": ") + kRates[led % 6] + ", " : std::string()) + "\"Conditions\": [" +
-            "{\"Condition\": \"A:TOGGLE,Bool\", \"ConditionValue\": true}, " +
-            "{\"Condition\": \"A:VALUE " + std::to_string(led % 12) + ",percent\", \"ConditionValue\": \">=0\"}, " +
-            "{\"Condition\": \"A:VALUE " + std::to_string((led + 5) % 12) + ",percent\", \"ConditionValue\": \"<100\"}, " +
-            "{\"Condition\": \"A:STATE " + std::to_string(led % 6) + ",Bool\", \"ConditionValue\": \"!=1\"}]}";
-  }
-  return "{\"Language\": \"en\", \"LEDs\": [" + leds + "]}";
+  return "{\"Language\": \"en\", \"LEDs\": [" + benchsupport::FullProfileLeds(blinking) + "]}";
 }
 
 void Store(const std::string& reference, std::int32_t value) {

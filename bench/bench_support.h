@@ -1,6 +1,7 @@
 // What the benchmarks that talk to simhost share.
 #pragma once
 
+#include <string>
 #include <system_error>
 
 #include <benchmark/benchmark.h>
@@ -11,6 +12,25 @@
 #include "simlink/simconnect.h"
 
 namespace benchsupport {
+
+// The LEDs of a full profile, the text of its "LEDs" array: the gate on
+// MASTER, and LED n at byte 1 + n / 8, bit n % 8, holding when TOGGLE is 1
+// and three more conditions on shared variables hold as well; blinking at
+// the six rates in turn when asked.
+inline std::string FullProfileLeds(bool blinking) {
+  static const char* const kRates[] = {"3", "1.5", "1", "0.75", "0.6", "0.5"};
+  std::string leds = "{\"ByteIndex\": 0, \"BitIndex\": 0, \"Condition\": \"A:MASTER,Bool\", \"ConditionValue\": true}";
+  for (int led = 0; led < 28; ++led) {
+    leds += ", {\"ByteIndex\": " + std::to_string(1 + led / 8) + ", \"BitIndex\": " + std::to_string(led % 8) +
+            ", \"en\": \"LED " + std::to_string(led) + "\", " +
+            (blinking ? std::string("\"Blink\": ") + kRates[led % 6] + ", " : std::string()) + "\"Conditions\": [" +
+            "{\"Condition\": \"A:TOGGLE,Bool\", \"ConditionValue\": true}, " +
+            "{\"Condition\": \"A:VALUE " + std::to_string(led % 12) + ",percent\", \"ConditionValue\": \">=0\"}, " +
+            "{\"Condition\": \"A:VALUE " + std::to_string((led + 5) % 12) + ",percent\", \"ConditionValue\": \"<100\"}, " +
+            "{\"Condition\": \"A:STATE " + std::to_string(led % 6) + ",Bool\", \"ConditionValue\": \"!=1\"}]}";
+  }
+  return leds;
+}
 
 // A dispatch routine for draining the link's queue.
 inline void Ignore(SIMCONNECT_RECV*, DWORD, void*) {}
