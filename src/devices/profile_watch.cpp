@@ -29,9 +29,3 @@ bool ProfileWatch::Check() {
   }
   return changed;
 }
-
-std::vector<std::string> ProfileWatch::Files() const {
-  std::vector<std::string> paths;
-  for (const Watched& file : files_) paths.push_back(file.path);
-  return paths;
-}

@@ -19,13 +19,9 @@ class ProfileWatch {
   // Watches `files` (paths as the profile choice gives them) from their
   // state now; what was watched before is forgotten.
   void Watch(const std::vector<std::string>& files);
-  // Forgets every file.
-  void Clear() { files_.clear(); }
   // One look at every file; true when a change has settled since the last
   // look (at most once per change).
   bool Check();
-
-  std::vector<std::string> Files() const;
 
  private:
   struct Watched {

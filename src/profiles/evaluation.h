@@ -7,8 +7,6 @@
 #include "profiles/condition.h"
 #include "variables/variable_registry.h"
 
-struct SimVariable;
-
 // Holds its variables in `registry` (the bridge's is the process-wide one)
 // from construction to destruction, so it is neither copied nor moved, and
 // is decided against that registry's values. `localVariables`: its profile
