@@ -7,15 +7,10 @@
 
 #include "catalogue.h"
 #include "wire.h"
+#include "words.h"
 
 namespace simhost {
 namespace {
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // The name without an index ":N".
 std::string WithoutIndex(const std::string& name) {

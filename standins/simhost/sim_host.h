@@ -144,9 +144,9 @@ class SimHost {
   std::vector<std::string> LocalVariables() const;
   // AddToDataDefinition with this datum name is answered by EXCEPTION
   // NAME_UNRECOGNIZED naming its send id (index 1: the name), whatever the
-  // catalogue says; `reject` false or `Accept` lets the name register even
-  // when the catalogue does not know it.
-  void Reject(const std::string& datumName, bool reject = true);
+  // catalogue says; `Accept` lets the name register even when the catalogue
+  // does not know it.
+  void Reject(const std::string& datumName);
   void Accept(const std::string& datumName);
   // Sets what RequestSystemState answers for `name` (system_state.h; a
   // number for Sim and DialogMode); with `answerWaiting`, the requests that

@@ -149,9 +149,9 @@ std::vector<std::string> SimHost::LocalVariables() const {
   return impl_->values.LocalVariables();
 }
 
-void SimHost::Reject(const std::string& datumName, bool reject) {
+void SimHost::Reject(const std::string& datumName) {
   std::lock_guard<std::mutex> lock(impl_->mu);
-  impl_->values.Reject(datumName, reject);
+  impl_->values.Reject(datumName);
 }
 
 void SimHost::Accept(const std::string& datumName) {

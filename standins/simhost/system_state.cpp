@@ -20,9 +20,7 @@ constexpr Named kNames[] = {{"AircraftLoaded", StateName::AircraftLoaded},
 }  // namespace
 
 std::optional<StateName> ParseStateName(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  const std::string trimmed =
-      first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  const std::string trimmed = Trimmed(text);
   for (const Named& n : kNames)
     if (platform::EqualNoCase(trimmed, n.text)) return n.name;
   return std::nullopt;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "known_variables.h"
+#include "words.h"
 
 namespace simhost {
 namespace {
@@ -20,11 +21,7 @@ std::string ValueKey(const std::string& name, const std::string& unit) {
 }
 
 // A name as the simulator compares it: without regard to case or outer blanks.
-std::string NameKey(const std::string& name) {
-  const std::size_t first = name.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  return Upper(name.substr(first, name.find_last_not_of(" \t") - first + 1));
-}
+std::string NameKey(const std::string& name) { return Upper(Trimmed(name)); }
 
 bool IsFloatType(std::uint32_t type) { return type == wire::kDataTypeFloat32 || type == wire::kDataTypeFloat64; }
 
@@ -55,11 +52,7 @@ std::vector<std::string> ValueStore::LocalVariables() const {
   return names;
 }
 
-void ValueStore::Reject(const std::string& name, bool reject) {
-  if (!reject) {
-    Accept(name);
-    return;
-  }
+void ValueStore::Reject(const std::string& name) {
   rejected_.insert(NameKey(name));
   accepted_.erase(NameKey(name));
 }

@@ -43,7 +43,7 @@ class ValueStore {
   // (known_variables.h); `reject` refuses one more, `accept` lets one pass
   // (each undoing the other), and with `checkCatalogue` off only rejected
   // names are refused. Local variables pass unless rejected.
-  void Reject(const std::string& name, bool reject);
+  void Reject(const std::string& name);
   void Accept(const std::string& name);
   void CheckCatalogue(bool on) { checkCatalogue_ = on; }
   // 0 when a datum with this name and unit registers; else the parameter at

@@ -1,7 +1,7 @@
 // The one rule for which value messages are due.
 #include "values_due.h"
 
-#include <cctype>
+#include "platform/ascii_case.h"
 
 namespace simhost {
 namespace {
@@ -9,13 +9,6 @@ namespace {
 bool ServesValues(std::uint32_t period) {
   return period == wire::kPeriodOnce || period == wire::kPeriodSecond || period == wire::kPeriodVisualFrame ||
          period == wire::kPeriodSimFrame;
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
 }
 
 }  // namespace
@@ -56,7 +49,7 @@ bool CurrentValueSent(const Session& session, const ValueStore& values, const st
     std::vector<double> current;
     values.Encode(def->second, &current);
     for (std::size_t i = 0; i < def->second.size(); ++i) {
-      if (SameName(def->second[i].name, name) && i < sent->second.values.size() && i < current.size() &&
+      if (platform::EqualNoCase(def->second[i].name, name) && i < sent->second.values.size() && i < current.size() &&
           sent->second.values[i] == current[i])
         return true;
     }

@@ -39,6 +39,12 @@ bool ParseDouble(const std::string& text, double* out) {
   return *end == '\0';
 }
 
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 std::string RestOfLine(const std::string& line, int words) {
   std::size_t i = 0;
   for (int w = 0; w < words; ++w) {

@@ -21,6 +21,8 @@ std::optional<Bytes> ParseHex(const std::string& text);
 std::string RestOfLine(const std::string& line, int words);
 
 std::string Lower(std::string s);
+// Without outer blanks and tabs, as the simulator compares names.
+std::string Trimmed(const std::string& text);
 // A 32-bit number, decimal or 0x-hex; no sign.
 bool ParseU32(const std::string& text, std::uint32_t* out);
 // A number, or on/true (1) and off/false (0).

@@ -96,7 +96,7 @@ TEST(SimHostSession, ApplyReturnsTheEffectsOfEachMessage) {
   for (const ApplyCase& c : cases) {
     ValueStore values;
     values.CheckCatalogue(false);  // the names are placeholders: this is about the bookkeeping
-    values.Reject("nope", true);
+    values.Reject("nope");
     Session session(values);
     for (const ClientMessage& m : c.before) session.Apply(m);
     const simhost::Effects effects = session.Apply(c.message);
@@ -116,7 +116,7 @@ TEST(SimHostSession, ApplyReturnsTheEffectsOfEachMessage) {
 
 TEST(SimHostSession, RejectedNameIsAnsweredWithTheMessagesSendId) {
   ValueStore values;
-  values.Reject("Unknown Var", true);
+  values.Reject("Unknown Var");
   Session session(values);
   const simhost::Effects effects = session.Apply(Add(1, "UNKNOWN VAR", 33));
   ASSERT_EQ(effects.replies.size(), 1u);
@@ -148,9 +148,9 @@ TEST(SimHostSession, NamesTheCatalogueDoesNotKnowAreRefusedWithTheParameterAtFau
       {"a rejected known name", "LIGHT BEACON", "Bool", wire::kIndexName},
   };
   ValueStore values;
-  values.Reject("l:refused", true);
+  values.Reject("l:refused");
   values.Accept(" my own var");
-  values.Reject("Light Beacon", true);
+  values.Reject("Light Beacon");
   for (const Row& row : rows) {
     Session session(values);
     const simhost::Effects effects = session.Apply(Add(1, row.name, 40, wire::kDataTypeFloat64, 0, row.unit));
