@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,22 @@ namespace platform {
 // Opens a file for binary reading ("rb"); null when it does not open. A
 // folder never opens (on POSIX neither does a pipe or a device).
 std::FILE* OpenFileForReading(const std::string& path);
+
+// A small file whole, read through OpenFileForReading: false when it does not
+// open, does not read, or holds more than `maxBytes` (then `bytes` holds what
+// was read up to the first piece past the limit).
+inline bool ReadSmallFile(const std::string& path, std::size_t maxBytes, std::string* bytes) {
+  bytes->clear();
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileForReading(path), &std::fclose);
+  if (!file) return false;
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) {
+    bytes->append(buffer, got);
+    if (bytes->size() > maxBytes) return false;
+  }
+  return std::ferror(file.get()) == 0;
+}
 
 // The size of the file at `path` as a signed 32-bit number. False when the
 // query fails or the size does not fit (files of 2 GiB and more).

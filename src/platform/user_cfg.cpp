@@ -4,8 +4,6 @@
 #include "platform/simulator_folders.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 
 #include "platform/file_access.h"
 
@@ -14,19 +12,6 @@ namespace {
 
 // Far more than any real `UserCfg.opt`; a larger file is not one.
 constexpr std::size_t kMaxUserCfgBytes = 1 << 20;
-
-bool ReadWhole(const std::string& path, std::string* bytes) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileForReading(path), &std::fclose);
-  if (!file) return false;
-  bytes->clear();
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) {
-    bytes->append(buffer, got);
-    if (bytes->size() > kMaxUserCfgBytes) return false;
-  }
-  return std::ferror(file.get()) == 0;
-}
 
 void AppendUtf8(std::uint32_t code, std::string* text) {
   if (code < 0x80) {
@@ -88,7 +73,7 @@ bool StartsWithNoCase(const std::string& text, std::size_t at, const char* word)
 
 bool ReadInstalledPackagesPath(const std::string& file, std::string* root) {
   std::string bytes;
-  if (!ReadWhole(file, &bytes)) return false;
+  if (!ReadSmallFile(file, kMaxUserCfgBytes, &bytes)) return false;
   std::string text;
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
       static_cast<unsigned char>(bytes[1]) == 0xFE) {

@@ -10,9 +10,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 #include "platform/ascii_case.h"
 #include "platform/file_access.h"
@@ -42,18 +40,11 @@ std::vector<std::string> SteamFolders() {
   return folders;
 }
 
-// The file's text, or empty when it does not read or is too large to be a
-// library list.
+// The file's text as far as it reads; a text too large to be a library list
+// is refused by its reader.
 std::string ReadLibraryList(const std::string& path) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileForReading(path), &std::fclose);
   std::string text;
-  if (!file) return text;
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) {
-    text.append(buffer, got);
-    if (text.size() > kMaxLibraryFoldersBytes) return std::string();
-  }
+  ReadSmallFile(path, kMaxLibraryFoldersBytes, &text);
   return text;
 }
 
