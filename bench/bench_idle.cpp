@@ -66,7 +66,7 @@ void IdleSecond(benchmark::State& state) {
       SimConnect_CallDispatch(handle, &Ignore, nullptr);
       if (icon) {
         const IconStatus status = CurrentIconStatus();
-        if (status != shown) tooltipBytes += IconTooltip().size();
+        if (status != shown) tooltipBytes += IconTooltip(status).size();
         shown = status;
       }
       if (pause % 2 == 0) Dispatch(Event(kEvent6Hz, 0));  // five here, the sixth below

@@ -75,7 +75,7 @@ void Pause(platform::TrayIcon* icon, std::optional<IconStatus>& shown) {
   for (const platform::TrayCommand command : icon->TakeCommands()) RunIconCommand(command);
   const IconStatus status = CurrentIconStatus();
   if (status != shown) {
-    icon->SetTooltip(IconTooltip());
+    icon->SetTooltip(IconTooltip(status));
     shown = status;
   }
   if (const auto* device = SupportedDevice()) icon->SetShowBindingsChecked((*device)->showBindings);

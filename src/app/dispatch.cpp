@@ -124,20 +124,6 @@ void OnAircraftFile(const std::string& path) {
 
 }  // namespace
 
-const std::unique_ptr<Device>* SupportedDevice() {
-  for (const auto& device : devices) {
-    if (device && device->typeId == kSupportedUnitTypeId) return &device;
-  }
-  return nullptr;
-}
-
-void ToggleShowBindings() {
-  if (const auto* device = SupportedDevice()) {
-    (*device)->showBindings = !(*device)->showBindings;
-    SetShowHideItem(*device);
-  }
-}
-
 void DispatchCallback(SIMCONNECT_RECV* pData, DWORD cbData, void*) {
   if (pData == nullptr || cbData < sizeof(SIMCONNECT_RECV)) return;
   switch (pData->dwID) {

@@ -1,11 +1,9 @@
 // The icon's tooltip from the supported unit's state, and its commands.
 #include "app/icon_menu.h"
 
-#include <algorithm>
-#include <bit>
 #include <cstddef>
 
-#include "app/dispatch.h"
+#include "app/menu.h"
 #include "app/report_message.h"
 #include "devices/hid_device.h"
 #include "platform/module_path.h"
@@ -50,18 +48,14 @@ IconStatus CurrentIconStatus() {
   const auto* unit = dynamic_cast<const HidDevice*>(&device);
   status.unitOpen = unit != nullptr && unit->hidHandle != nullptr;
   if (!status.unitOpen) return status;
-  // Byte 0 is the report identifier; LEDs sit in bytes 1 to lastByteIndex.
-  const std::size_t end = std::min<std::size_t>(unit->lastByteIndex + 1u, unit->ledReport.size());
-  for (std::size_t i = 1; i < end; ++i) status.lit += static_cast<std::uint32_t>(std::popcount(unit->ledReport[i]));
+  status.lit = unit->LitCount();
   status.bindings = unit->BindingCount();
   return status;
 }
 
-std::string IconTooltip() {
-  const auto* entry = SupportedDevice();
-  if (entry == nullptr || !(*entry)->activeProfile.loaded) return "Nimbra Bridge: waiting for the simulator";
-  const Device& device = **entry;
-  const IconStatus status = CurrentIconStatus();
+std::string IconTooltip(const IconStatus& status) {
+  if (status.device == nullptr || !status.loaded) return "Nimbra Bridge: waiting for the simulator";
+  const Device& device = *status.device;
   std::string text = "Nimbra Bridge: " + device.saveName + (device.activeProfile.local ? " (LOCAL)" : " (GLOBAL)");
   if (!status.unitOpen) return text + ", no unit found";
   return text + ", " + std::to_string(status.lit) + " of " + std::to_string(status.bindings) + " LEDs lit";

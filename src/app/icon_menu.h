@@ -8,10 +8,12 @@
 
 #include "platform/tray_icon.h"
 
+class Device;
+
 // What the tooltip depends on, cheap to take after every pause of the loop
 // so that the text is built only when it changes.
 struct IconStatus {
-  const void* device = nullptr;  // the supported unit's device
+  const Device* device = nullptr;  // the supported unit's device
   unsigned reloads = 0;          // its reload count: profile, title, LOCAL or GLOBAL
   bool loaded = false;
   bool unitOpen = false;
@@ -23,8 +25,8 @@ IconStatus CurrentIconStatus();
 
 // "Nimbra Bridge: waiting for the simulator" until a profile is loaded, then
 // "Nimbra Bridge: <SaveName> (LOCAL|GLOBAL), N of M LEDs lit", or "..., no
-// unit found" when the unit is not open.
-std::string IconTooltip();
+// unit found" when the unit is not open; from the status just taken.
+std::string IconTooltip(const IconStatus& status);
 
 // Carries out one choice of the menu and notes it in the log. Reload
 // Bindings reloads whether or not the simulation runs (the pilot asked

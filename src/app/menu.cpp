@@ -7,6 +7,7 @@
 
 #include "app/process_state.h"
 #include "devices/device.h"
+#include "devices/supported_unit.h"
 
 HRESULT AddDeviceMenu(const std::unique_ptr<Device>& entry) {
   if (!entry) return 1;
@@ -24,4 +25,18 @@ HRESULT SetShowHideItem(const std::unique_ptr<Device>& entry) {
   SimConnect_MenuDeleteSubItem(simHandle, kMenuTopEventId, itemId);
   const std::string text = entry->name + " - " + (entry->showBindings ? "Hide Bindings" : "Show Bindings");
   return SimConnect_MenuAddSubItem(simHandle, kMenuTopEventId, text.c_str(), itemId, 0);
+}
+
+const std::unique_ptr<Device>* SupportedDevice() {
+  for (const auto& device : devices) {
+    if (device && device->typeId == kSupportedUnitTypeId) return &device;
+  }
+  return nullptr;
+}
+
+void ToggleShowBindings() {
+  if (const auto* device = SupportedDevice()) {
+    (*device)->showBindings = !(*device)->showBindings;
+    SetShowHideItem(*device);
+  }
 }

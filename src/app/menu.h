@@ -15,3 +15,11 @@ HRESULT AddDeviceMenu(const std::unique_ptr<Device>& entry);
 // Replaces the device's show/hide sub-item with one whose text matches its
 // showBindings. Same results as AddDeviceMenu.
 HRESULT SetShowHideItem(const std::unique_ptr<Device>& entry);
+
+// The first device with the supported unit's type, whose sub-items are 8
+// and 9; null when there is none.
+const std::unique_ptr<Device>* SupportedDevice();
+
+// The show/hide choice of the supported unit (menu event 9, and the icon's
+// "Show Bindings"): inverts its showBindings and renames its sub-item.
+void ToggleShowBindings();

@@ -30,6 +30,8 @@ class HidDevice : public Device {
   ~HidDevice() override;
 
   std::uint32_t BindingCount() const override;
+  // The LEDs lit in the report as last built.
+  std::uint32_t LitCount() const;
   // Opens the first HID interface that matches the identifiers, if any.
   void Initialise() override;
   void LoadBindings(const rapidjson::Value& profile) override;

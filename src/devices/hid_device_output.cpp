@@ -3,11 +3,23 @@
 // changed, so a steady cockpit causes no USB traffic. A blinking binding's
 // bit is lit only in the lit half of its period while its set holds; the
 // phase is the device's count of refreshes, shared by all its bindings.
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+
 #include "app/report_message.h"
 #include "devices/blink_rate.h"
 #include "devices/hid_device.h"
 
 void HidDevice::Announce(const std::string& text) const { ReportMessage(text, "NimbraBridge|" + name, false); }
+
+std::uint32_t HidDevice::LitCount() const {
+  // Byte 0 is the report identifier; LEDs sit in bytes 1 to lastByteIndex.
+  const std::size_t end = std::min<std::size_t>(lastByteIndex + 1u, ledReport.size());
+  std::uint32_t lit = 0;
+  for (std::size_t i = 1; i < end; ++i) lit += static_cast<std::uint32_t>(std::popcount(ledReport[i]));
+  return lit;
+}
 
 void HidDevice::AllLedsOff() {
   ledReport.fill(0);
