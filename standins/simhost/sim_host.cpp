@@ -56,12 +56,10 @@ void SimHost::Impl::Complain(const std::string& text) {
 // ---- Connections (I/O thread) ----
 bool SimHost::Impl::SendToClient(Bytes bytes, Millis pause) {
   if (Active() == nullptr) return false;
-  return Write(*current, std::move(bytes), pause);
+  return SendTo(*current, std::move(bytes), pause);
 }
 
-bool SimHost::Impl::SendTo(Client& client, Bytes bytes) { return Write(client, std::move(bytes)); }
-
-bool SimHost::Impl::Write(Client& client, Bytes bytes, Millis pause) {
+bool SimHost::Impl::SendTo(Client& client, Bytes bytes, Millis pause) {
   if (!client.connection) return false;
   if (!client.holdArmed) {
     client.holdArmed = true;

@@ -110,10 +110,10 @@ struct SimHost::Impl {
   // ---- Connections (sim_host.cpp; I/O thread) ----
   Connection* Active() const { return current && current->connection ? current->connection.get() : nullptr; }
   bool SendToClient(Bytes bytes, Millis pause = {});
-  bool SendTo(Client& client, Bytes bytes);
-  // Every write to a client goes here: the first one waits out the client's
-  // hold, and the rest queue behind it in order.
-  bool Write(Client& client, Bytes bytes, Millis pause = {});
+  // Every message to a client goes here: the first one waits out the
+  // client's hold, and the rest queue behind it in order. (The flood writes
+  // its batches itself, queued behind the open answer that armed the hold.)
+  bool SendTo(Client& client, Bytes bytes, Millis pause = {});
   void OnAccept(std::shared_ptr<Connection> connection);
   void Activate(std::shared_ptr<Connection> connection);
   void OnEnd(Client& client, Connection* connection, const std::string& reason);
