@@ -17,6 +17,7 @@
 #include "platform/log_output.h"
 #include "platform/stop_request.h"
 #include "platform/tray_icon.h"
+#include "simlink/link_lost.h"
 
 namespace {
 
@@ -92,10 +93,12 @@ void DispatchNotingOpen(SIMCONNECT_RECV* pData, DWORD cbData, void* opened) {
 
 }  // namespace
 
+// A menu refused because the link has just ended is no fault of the menu:
+// that end is reported once, by the dispatch loop.
 void InitialiseDevices() {
   for (const auto& device : devices) {
     device->Initialise();
-    if (AddDeviceMenu(device) != 0) {
+    if (AddDeviceMenu(device) != 0 && !SimConnectLinkLost(simHandle)) {
       ReportMessage("Failed to Initialize SimConBelowTheLine", "NimbraBridge", true);
     }
   }
