@@ -10,7 +10,10 @@
 namespace e2e {
 namespace {
 
-std::string RegexOf(const std::string& pattern) {
+// The pattern as a regular expression: literal text escaped, {{...}} as it
+// stands. `unclosed`, when given, tells whether a {{ lacks its }} (it then
+// runs to the end).
+std::string RegexOf(const std::string& pattern, bool* unclosed = nullptr) {
   static const std::string special = R"(\^$.|?*+()[]{}/)";
   std::string out;
   std::size_t i = 0;
@@ -23,6 +26,7 @@ std::string RegexOf(const std::string& pattern) {
     }
     if (open == std::string::npos) break;
     const std::size_t close = pattern.find("}}", open + 2);
+    if (close == std::string::npos && unclosed != nullptr) *unclosed = true;
     const std::size_t end = close == std::string::npos ? pattern.size() : close;
     out += "(?:" + pattern.substr(open + 2, end - open - 2) + ")";
     i = close == std::string::npos ? pattern.size() : close + 2;
@@ -115,13 +119,11 @@ bool Matches(const std::string& pattern, const std::string& line, bool whole) {
 }
 
 std::optional<std::string> PatternError(const std::string& pattern) {
-  for (std::size_t open = pattern.find("{{"); open != std::string::npos; open = pattern.find("{{", open)) {
-    const std::size_t close = pattern.find("}}", open + 2);
-    if (close == std::string::npos) return "{{ without }}";
-    open = close + 2;
-  }
+  bool unclosed = false;
+  const std::string regex = RegexOf(pattern, &unclosed);
+  if (unclosed) return "{{ without }}";
   try {
-    const std::regex re(RegexOf(pattern));
+    const std::regex re(regex);
   } catch (const std::regex_error& e) {
     return std::string("not a regular expression: ") + e.what();
   }
