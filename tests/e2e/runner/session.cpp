@@ -75,6 +75,23 @@ class LineSink : public std::streambuf {
   std::string partial_;
 };
 
+// The launch of a tool's command line ("NAME ARGUMENTS..."), from the tools
+// the runner was given: what to start and with what; false with the reason
+// when there is no such tool.
+bool ToolLaunch(const std::string& commandLine, const Programs& programs, child::Launch* launch,
+                std::string* why) {
+  const std::vector<std::string> words = simhost::SplitWords(commandLine);
+  const auto tool = words.empty() ? programs.tools.end() : programs.tools.find(words[0]);
+  if (tool == programs.tools.end()) {
+    const std::string name = words.empty() ? std::string() : words[0];
+    *why = "no program for " + name + " (give it with --tool " + name + "=PATH)";
+    return false;
+  }
+  launch->executable = tool->second;
+  launch->arguments.assign(words.begin() + 1, words.end());
+  return true;
+}
+
 std::vector<std::string> ReadLines(const fs::path& path) {
   std::vector<std::string> lines;
   std::ifstream in(path, std::ios::binary);
@@ -306,15 +323,11 @@ Outcome RunCase(const Case& original, const Programs& programs) {
   // RUN at the end.
   std::vector<std::unique_ptr<child::ChildProcess>> besideTools;
   for (std::size_t i = 0; i < c.beside.size(); ++i) {
-    const std::vector<std::string> words = simhost::SplitWords(c.beside[i]);
-    const auto tool = programs.tools.find(words[0]);
-    if (tool == programs.tools.end()) {
-      problem(0, "no program for " + words[0] + " (give it with --tool " + words[0] + "=PATH)");
+    child::Launch launch;
+    if (!ToolLaunch(c.beside[i], programs, &launch, &error)) {
+      problem(0, error);
       continue;
     }
-    child::Launch launch;
-    launch.executable = tool->second;
-    launch.arguments.assign(words.begin() + 1, words.end());
     launch.folder = bin.string();
     launch.environment = environment;
     launch.outFile = launch.errFile = (work / ("beside" + std::to_string(i) + ".out")).string();
@@ -325,7 +338,7 @@ Outcome RunCase(const Case& original, const Programs& programs) {
     }
     besideTools.push_back(std::move(process));
     if (host && !host->WaitForConnections(besideTools.size(), 20s))
-      problem(0, "BESIDE: " + words[0] + " did not connect within 20 s");
+      problem(0, "BESIDE: " + simhost::SplitWords(c.beside[i]).front() + " did not connect within 20 s");
   }
 
   // The bridge: a copy beside its GLOBAL profile, unless it runs in place.
@@ -366,15 +379,11 @@ Outcome RunCase(const Case& original, const Programs& programs) {
         break;
       }
       case Step::Kind::Run: {
-        std::vector<std::string> words = simhost::SplitWords(step.text);
-        const auto tool = programs.tools.find(words[0]);
-        if (tool == programs.tools.end()) {
-          problem(step.line, "no program for " + words[0] + " (give it with --tool " + words[0] + "=PATH)");
+        child::Launch toolLaunch;
+        if (!ToolLaunch(step.text, programs, &toolLaunch, &error)) {
+          problem(step.line, error);
           break;
         }
-        child::Launch toolLaunch;
-        toolLaunch.executable = tool->second;
-        toolLaunch.arguments.assign(words.begin() + 1, words.end());
         toolLaunch.folder = work.string();  // where the case's files are, away from the bridge's
         toolLaunch.environment = environment;
         toolLaunch.outFile = toolLaunch.errFile = (work / "run.out").string();
