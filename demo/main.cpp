@@ -209,10 +209,12 @@ int main(int argc, char** argv) {
   }
 
   demo::Scenario scenario(host, unit, lines, options.aircraft.empty() ? std::string() : WindowsPath(options.aircraft));
-  scenario.SetMessages([file = work / "bridge.err"] {
+  // What the bridge has said so far: its boxes and lines, on standard error.
+  const auto bridgeMessages = [file = work / "bridge.err"] {
     std::ifstream in(file);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  });
+  };
+  scenario.SetMessages(bridgeMessages);
   scenario.Start();
   Seen seen;
   if (!options.plain) std::cout << "\x1b[2J";
@@ -236,8 +238,7 @@ int main(int argc, char** argv) {
     lit += (lit.empty() ? "" : ", ") + std::to_string(position.first) + "/" + std::to_string(position.second) + " " +
            unit.Label(position);
   }
-  std::ifstream boxesFile(work / "bridge.err");
-  const std::string boxes((std::istreambuf_iterator<char>(boxesFile)), std::istreambuf_iterator<char>());
+  const std::string boxes = bridgeMessages();
   const bool ok = code == 0 && scenario.Missed() == 0 && scenario.Failures() == 0;
   std::printf("\nsummary: %s, %.1f s\n", fs::path(options.scenario).filename().c_str(), scenario.Clock());
   std::printf("  reports sent to the unit: %zu\n", unit.ReportCount());
