@@ -10,15 +10,14 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz_support.h"
 #include "profiles/condition_members.h"
 #include "profiles/evaluation.h"
 #include "variables/variable_registry.h"
 
 namespace {
 
-void Require(bool holds) {
-  if (!holds) __builtin_trap();
-}
+using fuzzworld::Require;
 
 // What every condition must be, however it was made.
 void CheckCondition(const Condition& condition, const std::uint8_t* data, std::size_t size) {

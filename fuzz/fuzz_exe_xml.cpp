@@ -16,13 +16,12 @@
 
 #include "autostart.h"
 #include "exe_xml.h"
+#include "fuzz_support.h"
 #include "fuzz_world.h"
 
 namespace {
 
-void Require(bool holds) {
-  if (!holds) __builtin_trap();
-}
+using fuzzworld::Require;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

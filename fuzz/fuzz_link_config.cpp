@@ -7,15 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "fuzz_world.h"
 #include "platform/profile_ini.h"
 #include "simlink/link_config.h"
 
 namespace {
 
-void Require(bool holds) {
-  if (!holds) __builtin_trap();
-}
+using fuzzworld::Require;
 
 }  // namespace
 

@@ -19,9 +19,9 @@
 
 #include "app/aircraft_dir.h"
 #include "app/process_state.h"
+#include "fuzz_support.h"
 #include "profiles/folder_path.h"
 #include "profiles/local_profile.h"
-#include "scratch_sweep.h"
 
 namespace {
 
@@ -31,9 +31,7 @@ constexpr char kFileName[] = "Velk_Throttle_Config.json";
 constexpr std::size_t kMaxEntries = 24;
 constexpr std::size_t kMaxPieces = 10;
 
-void Require(bool holds) {
-  if (!holds) __builtin_trap();
-}
+using fuzzworld::Require;
 
 // The file system's own form of a path the bridge built: a Windows path
 // loses its drive and takes '/'.
@@ -81,7 +79,7 @@ void Make(const fs::path& tree, const std::string& line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const fs::path tree = "/dev/shm/nimbra-fuzz-lookup." + std::to_string(::getpid());
+  static const fs::path tree = fuzzworld::ScratchPath("nimbra-fuzz-lookup");
   static const struct Cleanup {
     ~Cleanup() {
       std::error_code ec;

@@ -7,13 +7,12 @@
 #include <string>
 
 #include "app/settings.h"
+#include "fuzz_support.h"
 #include "fuzz_world.h"
 
 namespace {
 
-void Require(bool holds) {
-  if (!holds) __builtin_trap();
-}
+using fuzzworld::Require;
 
 bool IsUsbId(std::int32_t id) { return id >= 1 && id <= 0xFFFF; }
 

@@ -6,14 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz_support.h"
 #include "fuzz_world.h"
 #include "platform/simulator_folders.h"
 
 namespace {
 
-void Require(bool holds) {
-  if (!holds) __builtin_trap();
-}
+using fuzzworld::Require;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 

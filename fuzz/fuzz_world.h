@@ -16,7 +16,7 @@
 #include "app/process_state.h"
 #include "devices/hid_device.h"
 #include "devices/supported_unit.h"
-#include "scratch_sweep.h"
+#include "fuzz_support.h"
 #include "simlink/transport_probe_testing.h"
 #include "variables/variable_registry.h"
 #include "virtual_unit.h"
@@ -59,7 +59,7 @@ inline void DropBindings(HidDevice& unit) {
 class ScratchFile {
  public:
   explicit ScratchFile(const std::string& stem)
-      : path_("/dev/shm/" + stem + "." + std::to_string(::getpid())) {
+      : path_(ScratchPath(stem)) {
     SweepDeadScratch();
   }
   ~ScratchFile() { std::remove(path_.c_str()); }

@@ -1,7 +1,9 @@
-// Scratch space of the fuzz targets in /dev/shm, kept tidy across runs.
+// What every fuzz target may use: the check of a property, and scratch
+// space in /dev/shm of the process's own, kept tidy across runs.
 #pragma once
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -10,6 +12,16 @@
 #include <system_error>
 
 namespace fuzzworld {
+
+// A property that must hold: the run stops here as a crash when it does not.
+inline void Require(bool holds) {
+  if (!holds) __builtin_trap();
+}
+
+// The process's own scratch path for `stem`: "/dev/shm/STEM.PID".
+inline std::string ScratchPath(const std::string& stem) {
+  return "/dev/shm/" + stem + "." + std::to_string(::getpid());
+}
 
 // Removes the scratch files and trees that fuzz runs which died left in
 // /dev/shm: a crash, a timeout or a replayed crash input ends the process
