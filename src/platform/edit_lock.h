@@ -21,4 +21,11 @@ class EditLock {
 std::unique_ptr<EditLock> LockForEditing(const std::string& path, std::chrono::milliseconds patience,
                                          std::string* error);
 
+namespace detail {
+// One try at the lock file, the system's part of the wait above: the lock,
+// or null with `busy` set while another holder keeps it, or null with the
+// reason in `error` when the file cannot be made.
+std::unique_ptr<EditLock> TryEditLock(const std::string& lockPath, bool* busy, std::string* error);
+}  // namespace detail
+
 }  // namespace platform

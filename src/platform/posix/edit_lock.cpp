@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 namespace platform {
 
@@ -38,31 +37,28 @@ bool SameFile(int fd, const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<EditLock> LockForEditing(const std::string& path, std::chrono::milliseconds patience,
-                                         std::string* error) {
-  const std::string lockPath = path + ".nimbra-lock";
-  const auto end = std::chrono::steady_clock::now() + patience;
-  for (;;) {
-    // Never through a link: the lock file is made where it is named.
-    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      *error = lockPath + ": " + std::strerror(errno);
-      return nullptr;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      if (SameFile(fd, lockPath)) return std::make_unique<FileLock>(lockPath, fd);
-    } else if (errno != EWOULDBLOCK) {
-      *error = lockPath + ": " + std::strerror(errno);
-      ::close(fd);
-      return nullptr;
-    }
-    ::close(fd);
-    if (std::chrono::steady_clock::now() >= end) {
-      *error = "another program is changing it";
-      return nullptr;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+namespace detail {
+
+std::unique_ptr<EditLock> TryEditLock(const std::string& lockPath, bool* busy, std::string* error) {
+  // Never through a link: the lock file is made where it is named.
+  const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *error = lockPath + ": " + std::strerror(errno);
+    return nullptr;
   }
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    if (SameFile(fd, lockPath)) return std::make_unique<FileLock>(lockPath, fd);
+  } else if (errno != EWOULDBLOCK) {
+    *error = lockPath + ": " + std::strerror(errno);
+    ::close(fd);
+    return nullptr;
+  }
+  // Held by another, or locked after its holder removed it: try again.
+  ::close(fd);
+  *busy = true;
+  return nullptr;
 }
+
+}  // namespace detail
 
 }  // namespace platform
