@@ -35,9 +35,8 @@ void StoreValues(SIMCONNECT_RECV* message, DWORD size, void* context) {
 
 void BM_RefreshFullProfile(benchmark::State& state) {
   testsupport::OwnPipe pipe;
-  simhost::Options options = pipe.HostOptions();
+  simhost::Options options = benchsupport::HostOptions(pipe);
   options.valuePeriod = 10ms;
-  options.knownNamesOnly = false;  // placeholder names: the load is the point
   simhost::SimHost host(options);
   if (!benchsupport::OpenLink(state, host)) return;
   HANDLE handle = simHandle;

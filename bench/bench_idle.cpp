@@ -44,9 +44,7 @@ void IdleSecond(benchmark::State& state) {
   aircraftProfileDir = folder.Base();
 
   testsupport::OwnPipe pipe;
-  simhost::Options options = pipe.HostOptions();
-  options.knownNamesOnly = false;  // placeholder names: the load is the point
-  simhost::SimHost host(options);
+  simhost::SimHost host(benchsupport::HostOptions(pipe));
   if (!benchsupport::OpenLink(state, host)) return;
   HANDLE handle = simHandle;
   virtual_unit::Reset();

@@ -34,9 +34,7 @@ void Store(const std::string& reference, std::int32_t value) {
 
 void RefreshLeds(benchmark::State& state, bool flipping, bool blinking = false) {
   testsupport::OwnPipe pipe;
-  simhost::Options options = pipe.HostOptions();
-  options.knownNamesOnly = false;  // placeholder names: the load is the point
-  simhost::SimHost host(options);
+  simhost::SimHost host(benchsupport::HostOptions(pipe));
   if (!benchsupport::OpenLink(state, host)) return;
   HANDLE handle = simHandle;
   virtual_unit::Reset();

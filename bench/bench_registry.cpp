@@ -24,9 +24,8 @@ using benchsupport::Ignore;
 
 void BM_AcquireRelease500(benchmark::State& state) {
   testsupport::OwnPipe pipe;
-  simhost::Options options = pipe.HostOptions();
+  simhost::Options options = benchsupport::HostOptions(pipe);
   options.valuePeriod = 10ms;
-  options.knownNamesOnly = false;  // placeholder names: the load is the point
   simhost::SimHost host(options);
   if (!benchsupport::OpenLink(state, host)) return;
   HANDLE handle = simHandle;

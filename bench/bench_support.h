@@ -32,6 +32,14 @@ inline std::string FullProfileLeds(bool blinking) {
   return leds;
 }
 
+// simhost's options for a benchmark on `pipe`: the profiles' placeholder
+// names register, since the load is the point and not the names.
+inline simhost::Options HostOptions(const testsupport::OwnPipe& pipe) {
+  simhost::Options options = pipe.HostOptions();
+  options.knownNamesOnly = false;
+  return options;
+}
+
 // A dispatch routine for draining the link's queue.
 inline void Ignore(SIMCONNECT_RECV*, DWORD, void*) {}
 
