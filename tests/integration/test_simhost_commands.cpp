@@ -18,6 +18,9 @@ struct UsageCase {
 };
 
 TEST(SimHostCommands, EachMalformedLineGetsItsCommandsUsage) {
+  const char* const kWaitUsage =
+      "usage: wait client|disconnect [MS] | wait open [MS] | wait message TYPE [MS] | wait N messages [MS] | "
+      "wait value NAME [MS]";
   const UsageCase cases[] = {
       {"event", "usage: event NAME [DATA]"},
       {"EVENT Sim x", "usage: event NAME [DATA]"},
@@ -38,14 +41,9 @@ TEST(SimHostCommands, EachMalformedLineGetsItsCommandsUsage) {
        "message frame SIZE VERSION TYPE [HEX] [cut N]"},
       {"value-period", "usage: value-period MS"},
       {"flood maybe", "usage: flood on|off"},
-      {"wait message NoSuchType",
-       "usage: wait client|disconnect [MS] | wait open [MS] | wait message TYPE [MS] | wait N messages [MS] | "
-       "wait value NAME [MS]"},
-      {"wait client 1 2",
-       "usage: wait client|disconnect [MS] | wait open [MS] | wait message TYPE [MS] | wait N messages [MS] | "
-       "wait value NAME [MS]"},
-      {"wait value", "usage: wait client|disconnect [MS] | wait open [MS] | wait message TYPE [MS] | wait N messages [MS] | "
-                     "wait value NAME [MS]"},
+      {"wait message NoSuchType", kWaitUsage},
+      {"wait client 1 2", kWaitUsage},
+      {"wait value", kWaitUsage},
       {"sleep", "usage: sleep MS"},
       {"show nothing", "usage: show menu|subscriptions|definitions|requests|texts|messages|refused|flood"},
   };

@@ -5,9 +5,6 @@
 // every answer and loses none is the bridge's end-to-end case.)
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-
 #include "support/own_pipe.h"
 
 using namespace testsupport;
@@ -51,7 +48,7 @@ TEST(SimHostLikeASimulator, AClientThatLeavesDuringTheDelayLeavesNothingBehind) 
   EXPECT_TRUE(WaitForNoConnections());
 }
 
-TEST(SimHostLikeASimulator, AFullSimulatorClosesTheNextConnectionAtOnce) {
+TEST(SimHostLikeASimulator, AFullSimulatorKeepsItsClientAndHasRoomOnceItLeaves) {
   OwnPipe pipe;
   simhost::Options options = pipe.HostOptions();
   options.severalClients = true;
@@ -61,15 +58,8 @@ TEST(SimHostLikeASimulator, AFullSimulatorClosesTheNextConnectionAtOnce) {
   HANDLE first = nullptr, second = nullptr;
   ASSERT_EQ(SimConnect_Open(&first, "first", nullptr, 0, nullptr, 0), S_OK);
   ASSERT_TRUE(host.WaitForClient(3s));
-  // The connection itself is taken, so the open call may succeed; then the
-  // link is lost without an answer.
-  if (SimConnect_Open(&second, "second", nullptr, 0, nullptr, 0) == S_OK) {
-    Received received;
-    EXPECT_LT(DispatchUntil(second, received, [] { return false; }, 3s), 0);
-    EXPECT_FALSE(Got(received, SIMCONNECT_RECV_ID_OPEN));
-    SimConnect_Close(second);
-  }
-  EXPECT_EQ(host.ConnectionCount(), 1u);
+  // A second client is refused (the bridge's end-to-end case shows how).
+  if (SimConnect_Open(&second, "second", nullptr, 0, nullptr, 0) == S_OK) SimConnect_Close(second);
   Received firstReceived;
   DispatchUntil(first, firstReceived, [&] { return Got(firstReceived, SIMCONNECT_RECV_ID_OPEN); });
   EXPECT_TRUE(Got(firstReceived, SIMCONNECT_RECV_ID_OPEN)) << "the client already served goes on";
